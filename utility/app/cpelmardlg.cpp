@@ -108,23 +108,30 @@ CPelmarDlg::CPelmarDlg(QWidget* parent)
   m_remove->setEnabled(false);
   m_configUdp->setEnabled(false);
 
-  // The left column in dialog units: the logo, then the buttons.
-  m_logo->setGeometry(DialogUnitsX(this, 7), DialogUnitsY(this, 7), DialogUnitsX(this, 60),
-                      DialogUnitsY(this, 36));
+  // The left column in dialog units (the logo, then the buttons), made wide
+  // enough for the longest button text in the desktop's font.
+  int column = DialogUnitsX(this, 60);
+  for (CIconButton* button : {m_add, m_remove, m_web, m_search, m_configUdp, m_exit}) {
+    button->setIcon(IconFor(CommandIcon::kWeb));  // room for the icon while measuring
+    column = qMax(column, button->sizeHint().width() + DialogUnitsX(this, 4));
+    button->setIcon(QIcon());
+  }
+  const int left = DialogUnitsX(this, 7);
+  m_logo->setGeometry(left, DialogUnitsY(this, 7), column, DialogUnitsY(this, 36));
   int top = 49;
   for (CIconButton* button : {m_add, m_remove, m_web, m_search, m_configUdp, m_exit}) {
-    button->setGeometry(DialogUnitsX(this, 7), DialogUnitsY(this, top), DialogUnitsX(this, 60),
-                        DialogUnitsY(this, 17));
+    button->setGeometry(left, DialogUnitsY(this, top), column, DialogUnitsY(this, 17));
     top += 22;
   }
-  m_tabs->move(DialogUnitsX(this, 74), DialogUnitsY(this, 7));
+  m_tabs->move(left + column + DialogUnitsX(this, 7), DialogUnitsY(this, 7));
 
   m_timer->setObjectName(QStringLiteral("tickTimer"));
   m_timer->setInterval(kTickMs);
   connect(m_timer, &QTimer::timeout, this, &CPelmarDlg::OnTimerTick);
   connect(m_menu, &CPelmarMenu::commandTriggered, this, &CPelmarDlg::RunCommand);
 
-  const QSize client = DialogUnitsToPixels(this, QSize(422, 188));
+  QSize client = DialogUnitsToPixels(this, QSize(422, 188));
+  client.setWidth(qMax(client.width(), m_tabs->x() + DialogUnitsX(this, 340)));
   resize(client.width(), client.height() + m_menu->Bar()->sizeHint().height());
 }
 
@@ -160,6 +167,7 @@ void CPelmarDlg::InitDialog() {
   m_statusBar->setSizeGripEnabled(false);
   m_statusPane = new QLabel(QStringLiteral("Status"), m_statusBar);
   m_statusBar->addWidget(m_statusPane, 1);
+  m_statusBar->show();
 
   // Tool tips.
   for (size_t i = 0; i < std::size(kButtonRows); ++i)
