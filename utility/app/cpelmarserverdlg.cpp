@@ -96,7 +96,7 @@ void CPelmarServerDlg::Rebuild() {
   const ConfigSet& set = App().config;
   QTreeWidgetItem* last = nullptr;
   for (uint32_t i = 0; i < set.Servers && i < 4095; ++i) {
-    last = new QTreeWidgetItem(root, QStringList(ServerLabel(set.Server[i])));
+    last = new QTreeWidgetItem(root, QStringList(ServerLabel(set.Records[i])));
     last->setData(0, kServerIndexRole, static_cast<int>(i));
   }
   root->setExpanded(true);

@@ -173,7 +173,7 @@ void TestCPelmarDlg::enterAndEscCloseWithTheFullShutdown() {
   QVERIFY(finished.isValid());
   // Changes made while the program ran: an option and a server's alias.
   App().ui.chkSvr = 0;
-  tarvik::CopyText(App().config.Server[0].AliasName, "Line 4");
+  tarvik::CopyText(App().config.Records[0].AliasName, "Line 4");
 
   QTabBar* focus = dlg->Tabs()->TabBar();
   focus->setFocus();
@@ -302,7 +302,7 @@ void TestCPelmarDlg::pendingRequestsRunOnePerTick() {
   QVERIFY(dlg);
   QCOMPARE(TreeLabels(dlg.get()), QStringList{"Servers"});
   // A pane changed the set and asks for a refresh, and an add came in too.
-  ServerRecord& rec = App().config.Server[0];
+  ServerRecord& rec = App().config.Records[0];
   tarvik::CopyText(rec.ServerName, "XYZ-389");
   rec.IPAddress = Ipv4(192, 168, 1, 30);
   App().config.Servers = 1;
