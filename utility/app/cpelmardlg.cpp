@@ -154,6 +154,8 @@ void CPelmarDlg::InitDialog() {
   m_serverPane = CreateServerPane(m_menu);
   m_searchPane = CreateSearchPane();
   for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
+  m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));
+  m_menu->Enable(PelmarCommand::kExport, IsAvailable(PelmarCommand::kExport));
   for (auto [key, command] : {std::pair{Qt::Key_F2, PelmarCommand::kEditAlias},
                               std::pair{Qt::Key_F3, PelmarCommand::kEditHost}}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
@@ -239,6 +241,8 @@ bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
   for (PelmarCommand missing : kNotYetBuilt)
     if (missing == command) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
+  if (command == PelmarCommand::kImport || command == PelmarCommand::kExport)
+    return CfgHasFileTransfer();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
   if (command == PelmarCommand::kConfigureUdp)
     return m_searchPane && m_searchPane->CanConfigureByUdp();
