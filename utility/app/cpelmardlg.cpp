@@ -160,7 +160,8 @@ void CPelmarDlg::InitDialog() {
                               std::pair{Qt::Key_F3, PelmarCommand::kEditHost}}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this, command] { ForwardAccelerator(command); });
+    connect(shortcut, &QShortcut::activated, this,
+            [this, command] { ForwardAccelerator(command); });
   }
   m_serverPane->LoadSortType();
 
@@ -172,8 +173,8 @@ void CPelmarDlg::InitDialog() {
   m_statusBar->show();
 
   // Tool tips.
-  for (size_t i = 0; i < std::size(kButtonRows); ++i)
-    if (kButtonRows[i].tip) Button(kButtonRows[i].command)->setToolTip(QString::fromLatin1(kButtonRows[i].tip));
+  for (const ButtonRow& row : kButtonRows)
+    if (row.tip) Button(row.command)->setToolTip(QString::fromLatin1(row.tip));
   m_logo->setToolTip(QString::fromLatin1(kLogoTip));
 
   // The two pages: Servers (shown) and Search.

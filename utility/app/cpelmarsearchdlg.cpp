@@ -18,7 +18,8 @@ const Column kColumns[] = {
 
 }  // namespace
 
-CPelmarSearchDlg::CPelmarSearchDlg(QWidget* parent) : QWidget(parent), m_list(new QTreeWidget(this)) {
+CPelmarSearchDlg::CPelmarSearchDlg(QWidget* parent)
+    : QWidget(parent), m_list(new QTreeWidget(this)) {
   m_list->setRootIsDecorated(false);
   m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
