@@ -5,6 +5,7 @@
 #include "cfg_link.h"
 #include "config_transfer.h"
 #include "cpelmardlg.h"
+#include "cpelmarserverdlg.h"
 #include "store_fixture.h"
 #include "tarvik/registry.h"
 #include "tarvik/text.h"
