@@ -6,7 +6,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#if TARVIK_HAVE_FINDRA
+#include "findra.h"
+#endif
 
 #include "app_state.h"
 #include "caboutdlg.h"
@@ -73,6 +80,7 @@ class TestCPelmarDlg : public QObject {
   void pendingRequestsRunOnePerTick();
   void webAndCompanionProgramsGoThroughTheShell();
   void aboutBoxOpensFromTheHelpMenu();
+  void shutdownClosesTheDiscoveryLibrary();
 
  private:
   std::unique_ptr<tarvik::TempStateRoot> m_root;
@@ -351,6 +359,36 @@ void TestCPelmarDlg::aboutBoxOpensFromTheHelpMenu() {
   QCOMPARE(title, QStringLiteral("About Tarvik Utility"));
   QVERIFY(dlg->isVisible());
   dlg->reject();
+}
+
+namespace {
+// Whether a UDP socket can take the port now (binding sends nothing).
+bool UdpPortFree(quint16 port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return bound;
+}
+}  // namespace
+
+void TestCPelmarDlg::shutdownClosesTheDiscoveryLibrary() {
+#if TARVIK_HAVE_FINDRA
+  auto dlg = ShowMainWindow<CPelmarDlg>();
+  QVERIFY(dlg);
+  // What the search pane does at its first search.
+  if (Findra_Init(54321) != 0) QSKIP("the discovery library cannot bind its ports here");
+  App().discoveryReady = true;
+  QVERIFY(!UdpPortFree(54321));
+  dlg->accept();
+  QVERIFY(!App().discoveryReady);
+  QVERIFY(UdpPortFree(54321));
+#else
+  QSKIP("this build has no discovery library");
+#endif
 }
 
 QTEST_MAIN(TestCPelmarDlg)
