@@ -17,6 +17,7 @@
 
 #include "app_state.h"
 #include "caboutdlg.h"
+#include "cfg_link.h"
 #include "ciconbutton.h"
 #include "cpagetabctrl.h"
 #include "cpelmarmenu.h"
@@ -81,6 +82,9 @@ class TestCPelmarDlg : public QObject {
   void webAndCompanionProgramsGoThroughTheShell();
   void aboutBoxOpensFromTheHelpMenu();
   void shutdownClosesTheDiscoveryLibrary();
+  void restartDriverDialogFollowsThePendingFlag_data();
+  void restartDriverDialogFollowsThePendingFlag();
+  void restartProcedureStoresFirstAndRebuildsTheMaps();
 
  private:
   std::unique_ptr<tarvik::TempStateRoot> m_root;
@@ -389,6 +393,77 @@ void TestCPelmarDlg::shutdownClosesTheDiscoveryLibrary() {
 #else
   QSKIP("this build has no discovery library");
 #endif
+}
+
+bool RestartScriptDlg::RunRestartDriverDialog() {
+  ++runs;
+  aliasInStoreAtRun.push_back(StoredString("Server1", "AliasName"));
+  if (answers.empty()) return true;
+  const bool ok = answers.front();
+  answers.erase(answers.begin());
+  return ok;
+}
+
+void TestCPelmarDlg::restartDriverDialogFollowsThePendingFlag_data() {
+  QTest::addColumn<bool>("restartFirst");
+  QTest::addColumn<bool>("restartAnswer");
+  QTest::addColumn<int>("runsAtShutdown");
+  QTest::newRow("import, then close: offered") << false << false << 1;
+  QTest::newRow("import, restart with OK, close: not offered") << true << true << 0;
+  QTest::newRow("import, restart cancelled, close: offered again") << true << false << 1;
+}
+
+void TestCPelmarDlg::restartDriverDialogFollowsThePendingFlag() {
+  QFETCH(bool, restartFirst);
+  QFETCH(bool, restartAnswer);
+  QFETCH(int, runsAtShutdown);
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<RestartScriptDlg>();
+  QVERIFY(dlg);
+  QVERIFY(!App().restartPending);
+  QVERIFY(dlg->Menu()->IsEnabled(C::kRestartDriver));
+  SetImportFunction([](const std::string&) { return ImportResult{}; });
+  m_ui->AnswerFileDialog("/d/Quenport.xml");
+  dlg->ImportConfiguration();
+  SetImportFunction(nullptr);
+  QVERIFY(App().restartPending);
+  int runsBefore = 0;
+  if (restartFirst) {
+    dlg->answers = {restartAnswer};
+    dlg->Menu()->Action(C::kRestartDriver)->trigger();
+    QCOMPARE(dlg->runs, 1);
+    QCOMPARE(App().restartPending, !restartAnswer);
+    runsBefore = 1;
+  }
+  dlg->answers = {true};
+  dlg->accept();
+  QCOMPARE(dlg->runs - runsBefore, runsAtShutdown);
+  QVERIFY(!App().restartPending);
+}
+
+void TestCPelmarDlg::restartProcedureStoresFirstAndRebuildsTheMaps() {
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<RestartScriptDlg>();
+  QVERIFY(dlg);
+  ServerRecord& first = App().config.Records[0];
+  tarvik::CopyText(first.AliasName, "Line 4");
+  first.PortMap[2].Com = (first.PortMap[2].Com & ~0xFFFu) | 40;  // COM3 -> COM40
+  App().restartPending = true;
+
+  dlg->answers = {false};  // cancelled: the maps stay as they were
+  dlg->Menu()->Action(C::kRestartDriver)->trigger();
+  QCOMPARE(dlg->aliasInStoreAtRun.back(), std::string("Line 4"));
+  QVERIFY(App().restartPending);
+  QCOMPARE(int(App().ownAtLoadComMap[3 - 1]), 1);
+  QCOMPARE(int(App().ownAtLoadComMap[40 - 1]), 0);
+
+  dlg->answers = {true};
+  dlg->Menu()->Action(C::kRestartDriver)->trigger();
+  QVERIFY(!App().restartPending);
+  QCOMPARE(int(App().ownAtLoadComMap[3 - 1]), 0);
+  QCOMPARE(int(App().ownAtLoadComMap[40 - 1]), 1);
+  dlg->reject();
+  QCOMPARE(dlg->runs, 2);
 }
 
 QTEST_MAIN(TestCPelmarDlg)
