@@ -3,6 +3,7 @@
 // configuration is available, so the main window's routing and command
 // states can be watched without the later panes' dialogs.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,14 @@ class RecordingServerPane : public CPelmarServerDlg {
 
 class UdpReadySearchPane : public CPelmarSearchDlg {
  public:
+  bool CanSearch() const override { return true; }
+  void Search() override {
+    if (onSearch) onSearch();
+  }
   bool CanConfigureByUdp() const override { return true; }
   void ConfigureByUdp() override { ++udpRuns; }
   int udpRuns = 0;
+  std::function<void()> onSearch;
 };
 
 class RoutingTestDlg : public CPelmarDlg {

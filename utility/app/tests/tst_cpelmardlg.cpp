@@ -79,6 +79,7 @@ class TestCPelmarDlg : public QObject {
   void f2AndF3ReachTheServersPaneWhereverTheFocusIs();
   void accelerator_of_a_grey_item_does_nothing();
   void pendingRequestsRunOnePerTick();
+  void searchServersShowsTheSearchPageWhileItRuns();
   void webAndCompanionProgramsGoThroughTheShell();
   void aboutBoxOpensFromTheHelpMenu();
   void shutdownClosesTheDiscoveryLibrary();
@@ -327,6 +328,29 @@ void TestCPelmarDlg::pendingRequestsRunOnePerTick() {
   QVERIFY(NextTick(dlg.get()));
   QCOMPARE(App().pendingRequests, 0u);
   QCOMPARE(TreeLabels(dlg.get()), (QStringList{"Servers", "XYZ-389 [192.168.1.30]"}));
+  dlg->reject();
+}
+
+void TestCPelmarDlg::searchServersShowsTheSearchPageWhileItRuns() {
+  auto dlg = ShowMainWindow<RoutingTestDlg>();
+  QVERIFY(dlg);
+  App().searchSelection = 0;  // a row of an earlier search is selected
+  QVERIFY(NextTick(dlg.get()));
+  int searches = 0;
+  dlg->Search()->onSearch = [&] {
+    ++searches;
+    QCOMPARE(dlg->Tabs()->CurrentIndex(), 1);
+    QVERIFY(dlg->SearchPane()->isVisible());
+    QVERIFY(!dlg->Button(C::kSearchServers)->isEnabled());
+    QVERIFY(!dlg->Button(C::kConfigureUdp)->isEnabled());
+  };
+  QTest::mouseClick(dlg->Button(C::kSearchServers), Qt::LeftButton);
+  QCOMPARE(searches, 1);
+  QVERIFY(dlg->Button(C::kSearchServers)->isEnabled());
+  // "Configuration (UDP)" comes back with the next tick.
+  QVERIFY(!dlg->Button(C::kConfigureUdp)->isEnabled());
+  QVERIFY(NextTick(dlg.get()));
+  QVERIFY(dlg->Button(C::kConfigureUdp)->isEnabled());
   dlg->reject();
 }
 
