@@ -19,7 +19,7 @@ namespace {
 using tkctest::SetBox;
 using tkctest::StoreTest;
 
-constexpr uint32_t kGenerations = 25;
+constexpr uint32_t kGenerations = 60;
 constexpr uint32_t kPorts = 16;
 
 uint32_t ServersOf(uint32_t writer) { return writer == 1 ? 40 : 55; }
