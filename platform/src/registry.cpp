@@ -62,8 +62,8 @@ const char* const kStmtSql[kStmtCount] = {
     "SELECT type, data FROM reg_value WHERE key = ?1 AND name = ?2 COLLATE NOCASE",
     // An update keeps the row (and so the value's place in the enumeration
     // order and the case of its first name), as Windows does.
-    "INSERT INTO reg_value(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-    "ON CONFLICT(key, name COLLATE NOCASE) DO UPDATE SET type = excluded.type, data = excluded.data",
+    ("INSERT INTO reg_value(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+     "ON CONFLICT(key, name COLLATE NOCASE) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM reg_value WHERE key = ?1 AND name = ?2 COLLATE NOCASE",
     "SELECT name, type, data FROM reg_value WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
     "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
@@ -130,9 +130,10 @@ bool FileWritable(const std::string& path) {
 
 // Opens (or reopens, when the state root changed) the process's connection.
 LSTATUS EnsureOpenLocked(Store& s) {
+  // A transaction stays with the store it began on.
+  if (s.db && s.depth > 0) return kErrorSuccess;
   const std::string path = RegistryPath();
   if (s.db && s.path == path) return kErrorSuccess;
-  if (s.db && s.depth > 0) return kErrorBusy;  // root switched mid-transaction
   CloseLocked(s);
   EnsureStateRoot(nullptr);
   const bool writable = FileWritable(path);
