@@ -140,6 +140,9 @@ TEST_F(ReadOneServerTest, MissingMandatoryValueGives9AndAZeroRecord) {
     EXPECT_EQ(Tkc_RegReadOneServer(0, &r, sizeof(r)), 9) << value;
     Load("three_servers_second_bad.reg");
   }
+  // A name too long for its 50-byte field counts as missing.
+  LoadText("[HKEY_LOCAL_MACHINE\\" + kServer1 + "]\n\"ServerName\"=\"" + std::string(50, 'N') + "\"\n");
+  EXPECT_EQ(Tkc_RegReadOneServer(0, &r, sizeof(r)), 9);
 }
 
 TEST_F(ReadOneServerTest, RefusesWrongSizeAndMissingSubkey) {
