@@ -7,10 +7,13 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
+#include <cstdio>
 
 #include "tarvik/ui_hooks.h"
 
 namespace {
+
+bool g_terminating = false;
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
@@ -20,7 +23,18 @@ QWidget* DialogParent() {
   return parent;
 }
 
+int TerminatingAnswer(const std::string& text, const std::string& caption, unsigned flags) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  switch (flags & tarvik::kMbButtonMask) {
+    case tarvik::kMbOkCancel:
+    case tarvik::kMbYesNoCancel: return tarvik::kIdCancel;
+    case tarvik::kMbYesNo: return tarvik::kIdNo;
+    default: return tarvik::kIdOk;
+  }
+}
+
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (g_terminating) return TerminatingAnswer(text, caption, flags);
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (flags & tarvik::kMbIconMask) {
     case tarvik::kMbIconError: icon = QMessageBox::Critical; break;
@@ -52,6 +66,7 @@ int QtMessageBox(const std::string& text, const std::string& caption, unsigned f
 }
 
 bool QtFileDialog(const tarvik::FileDialogRequest& request, std::string* path) {
+  if (g_terminating) return false;
   QString title = Latin1(request.title);
   if (title.isEmpty()) title = request.save ? QStringLiteral("Save As") : QStringLiteral("Open");
   QFileDialog dialog(DialogParent(), title);
@@ -105,6 +120,8 @@ QStringList QtNameFilters(const std::string& windowsFilter) {
 QStringList SplitShellArguments(const std::string& parameters) {
   return QProcess::splitCommand(Latin1(parameters));
 }
+
+void SetUiTerminating() { g_terminating = true; }
 
 void InstallQtUiHooks() {
   tarvik::SetMessageBoxHook(&QtMessageBox);
