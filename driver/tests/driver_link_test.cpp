@@ -147,7 +147,7 @@ TEST_F(DriverLinkTest, ADriverStuckPendingTimesOutAfterFifteenPolls) {
     KillService("Vonderil");
     ::unlink(Installed().c_str());
     RegKey services;
-    ASSERT_EQ(services.Open("SYSTEM\\CurrentControlSet\\Services", RegAccess::kFullAccess), 0);
+    ASSERT_EQ(services.Create("SYSTEM\\CurrentControlSet\\Services"), 0);
     services.DeleteTree("Vonderil");  // absent the first time round
     InstallAndCreate(TEST_SERVICE_PROGRAM);
     SetTestServiceMode(row.mode);
