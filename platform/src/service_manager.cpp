@@ -1,6 +1,8 @@
 #include "tarvik/service_manager.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include "service_runtime.h"
 #include "tarvik/registry.h"
 #include "tarvik/state_root.h"
+#include "tarvik/unique_fd.h"
 
 namespace tarvik {
 
@@ -213,25 +216,27 @@ LSTATUS ServiceHandle::Start() {
   LSTATUS rc = ReadConfig(name_, &config);
   if (rc != kErrorSuccess) return rc;
   if (config.startType == kServiceDisabled) return kErrorServiceDisabled;
-  if (CurrentStatus(name_, config.serviceType).currentState != kServiceStopped) {
-    return kErrorServiceAlreadyRunning;
-  }
   std::string runDir = RunDirectory();
   if (::mkdir(runDir.c_str(), 0755) != 0 && errno != EEXIST) {
     return errno == EACCES || errno == EROFS ? kErrorAccessDenied : kErrorPathNotFound;
   }
   rt::RunFiles files = rt::FilesOf(name_);
+  // Two callers starting the same service at once must not run it twice.
+  UniqueFd lock(::open(files.lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (!lock.Valid()) return errno == EACCES || errno == EROFS ? kErrorAccessDenied : kErrorPathNotFound;
+  while (::flock(lock.Get(), LOCK_EX) != 0 && errno == EINTR) {
+  }
+  if (CurrentStatus(name_, config.serviceType).currentState != kServiceStopped) {
+    return kErrorServiceAlreadyRunning;
+  }
   // The previous run's report must not speak for the new process.
   ::unlink(files.state.c_str());
   pid_t pid = 0;
   rc = rt::Spawn(MapPath(config.imagePath), name_, StateRoot(), files, &pid);
   if (rc != kErrorSuccess) return rc;
+  // A program that is gone already gets start time 0, which never matches:
+  // the service reads as stopped, and as aborted unless it said stopped.
   uint64_t started = rt::ProcessStartTime(pid);
-  if (started == 0) {
-    // Gone already: nothing to record, the service reads as stopped.
-    ::unlink(files.pid.c_str());
-    return kErrorSuccess;
-  }
   return rt::WriteFileAtomic(files.pid, std::to_string(pid) + " " + std::to_string(started) + "\n");
 }
 

@@ -121,7 +121,7 @@ void WriteAll(int fd, const void* data, size_t size) {
 RunFiles FilesOf(const std::string& serviceName) {
   // Service names are case-insensitive, so are the names of their files.
   std::string base = RunDirectory() + "/" + Lower(serviceName);
-  return RunFiles{base + ".pid", base + ".state", base + ".log"};
+  return RunFiles{base + ".pid", base + ".state", base + ".log", base + ".lock"};
 }
 
 uint64_t ProcessStartTime(pid_t pid) {

@@ -15,6 +15,7 @@ struct RunFiles {
   std::string pid;    // "<pid> <start time>": written by the manager at start
   std::string state;  // "<pid> <state>": written by the program
   std::string log;    // the program's standard output and error
+  std::string lock;   // held while a start is under way
 };
 RunFiles FilesOf(const std::string& serviceName);
 

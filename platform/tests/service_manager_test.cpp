@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "service_test_support.h"
 #include "tarvik/registry.h"
@@ -168,6 +170,35 @@ TEST_F(ServiceManagerTest, StartRunsTheProgramDetachedAndStopEndsIt) {
   // A second run starts afresh.
   ASSERT_EQ(service.Start(), kErrorSuccess);
   EXPECT_EQ(WaitForState("Demo", kServiceRunning), kServiceRunning);
+}
+
+TEST_F(ServiceManagerTest, StartsAtTheSameTimeRunTheProgramOnce) {
+  SetTestServiceMode("never-runs");
+  ASSERT_EQ(CreateTestService("Demo", kProgram), kErrorSuccess);
+  ServiceReaper reaper("Demo");
+  LSTATUS results[4] = {};
+  std::vector<std::thread> callers;
+  for (LSTATUS& result : results) {
+    callers.emplace_back([&result] {
+      ScManager manager;
+      ServiceHandle service;
+      result = manager.Open(kScManagerAllAccess);
+      if (result == kErrorSuccess) result = service.Open(manager, "Demo", kServiceStart);
+      if (result == kErrorSuccess) result = service.Start();
+    });
+  }
+  for (auto& t : callers) t.join();
+  int started = 0;
+  for (LSTATUS result : results) {
+    if (result == kErrorSuccess) {
+      ++started;
+    } else {
+      EXPECT_EQ(result, kErrorServiceAlreadyRunning);
+    }
+  }
+  EXPECT_EQ(started, 1);
+  std::string log = ReadFile(RunDirectory() + "/demo.log");
+  EXPECT_EQ(log.find("argument="), log.rfind("argument=")) << log;
 }
 
 TEST_F(ServiceManagerTest, AKilledProgramReadsAsStopped) {
