@@ -4,7 +4,8 @@ target_link_libraries(tarvik-service-test-program PRIVATE tarvik-platform)
 
 tarvik_gtest(platform_service_test
   SOURCES service_manager_test.cpp service_test_support.cpp temp_root.cpp
-  LIBS tarvik-platform)
+  LIBS tarvik-platform
+  LABELS threaded)
 target_include_directories(platform_service_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(platform_service_test PRIVATE
   TEST_SERVICE_PROGRAM="$<TARGET_FILE:tarvik-service-test-program>")
