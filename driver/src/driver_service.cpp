@@ -32,8 +32,9 @@ int DriverService::Run() {
   int rc = loop_.Run();
   if (rc != 0) log_((std::string("event loop failed: ") + std::strerror(rc)).c_str());
   for (auto& p : ports_) p->Close();
-  report_(tarvik::kServiceStopped);
+  // Logged first: once "stopped" is reported, the program may be gone.
   log_("stopped");
+  report_(tarvik::kServiceStopped);
   return rc == 0 ? 0 : 1;
 }
 

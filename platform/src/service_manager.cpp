@@ -32,9 +32,9 @@ constexpr uint32_t kManagerReadRights = kScManagerConnect | kScManagerEnumerateS
                                         0x10 /* query lock status */ | 0x20000;
 
 // How long a stop request waits for the program to take it.
-constexpr uint32_t kStopAckMs = 1000;
+constexpr uint32_t kStopAckMs = 3000;
 // Once the program is stop pending, how much longer to give it to finish.
-constexpr uint32_t kStopGraceMs = 100;
+constexpr uint32_t kStopGraceMs = 500;
 
 bool ValidName(const std::string& name) {
   if (name.empty() || name.size() > 256) return false;

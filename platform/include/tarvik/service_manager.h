@@ -18,7 +18,7 @@
 //   A program that has not reported yet is start pending. A pid that no
 //   longer lives (or now belongs to another process) reads as stopped, so
 //   a program that dies, even while starting, leaves its service stopped.
-// - A stop request is a SIGTERM. The call waits briefly (at most 1 s) for
+// - A stop request is a SIGTERM. The call waits briefly (at most 3 s) for
 //   the program to take the request and reports the state it reached.
 // - Access control is the registry store's: where the store may not be
 //   written, every open that asks for more than reading gives 5.
