@@ -1,6 +1,7 @@
 #include "driver_link.h"
 
 #include "tarvik/clock.h"
+#include "tarvik_driver_iface.h"
 #include "tarvik/service_manager.h"
 #include "tarvik/state_root.h"
 
@@ -8,7 +9,7 @@ namespace tarvikcfg {
 
 namespace {
 
-constexpr char kServiceName[] = "Vonderil";
+constexpr char kServiceName[] = TKC_SERVICE_NAME;
 constexpr int kPolls = 15;
 constexpr uint32_t kPollMs = 1000;
 constexpr uint16_t kCheckStopped = 2;
@@ -44,11 +45,11 @@ uint16_t DriverServiceCheck() {
     // A driver whose file is installed but whose service was never
     // registered gets its service now; the caller starts it next time.
     tarvik::ServiceConfig config;
-    config.serviceType = tarvik::kServiceKernelDriver;
-    config.startType = tarvik::kServiceAutoStart;
-    config.errorControl = tarvik::kServiceErrorNormal;
-    config.imagePath = tarvik::SystemDirectory() + "\\Drivers\\Vonderil.sys";
-    config.displayName.clear();
+    config.serviceType = TKC_SERVICE_TYPE_KERNEL_DRIVER;
+    config.startType = TKC_SERVICE_START_AUTO;
+    config.errorControl = TKC_SERVICE_ERROR_NORMAL;
+    config.imagePath = tarvik::SystemDirectory() + TKC_DRIVER_FILE;
+    config.displayName = TKC_SERVICE_DISPLAY_NAME;
     tarvik::ServiceHandle created;
     created.Create(manager, kServiceName, config, tarvik::kServiceAllAccess);
     return kDriverServiceNotOpened;
