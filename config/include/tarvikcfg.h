@@ -262,8 +262,7 @@ TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
 /* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
  * Declared here by the driver link and file import/export code. */
 
-/* ---- Driver link ------------------------------------------------------------
- * Both operations first make sure the driver's service exists: when it
+/* Driver link. Both operations first make sure the driver's service exists: when it
  * cannot be opened it is created (kernel driver, automatic start, normal
  * error control, the system directory followed by TKC_DRIVER_FILE, empty
  * display name) and 1 is returned without starting or stopping anything;
