@@ -27,6 +27,12 @@ uint32_t StoredDword(const char* name, bool* present = nullptr) {
 
 TEST(NoParameterKey, EveryOperationGives8) {
   tkctest::TempRoot root;
+  {
+    // A fresh store has the services key, as every Windows machine does.
+    tarvik::RegKey ccs;
+    ASSERT_EQ(ccs.Open("SYSTEM\\CurrentControlSet", tarvik::RegAccess::kFullAccess), 0);
+    ASSERT_EQ(ccs.DeleteTree("Services"), 0);
+  }
   static SetBox box;
   TkcServerRecord record{};
   record.PortNo = 1;
@@ -171,6 +177,11 @@ TEST_F(OtherSerialTest, MarksOnlyOtherUpperCaseComPorts) {
 }
 
 TEST_F(OtherSerialTest, NeedsTheListAndTheRightSize) {
+  {
+    tarvik::RegKey map;
+    ASSERT_EQ(map.Open("HARDWARE\\DEVICEMAP", tarvik::RegAccess::kFullAccess), 0);
+    ASSERT_EQ(map.DeleteTree("SERIALCOMM"), 0);
+  }
   static SetBox box;
   uint8_t map[TKC_MAX_COM];
   map[0] = 1;
