@@ -1,0 +1,13 @@
+# The simulated devices' command port (transport-free device side and its
+# TCP listener), linked into tarvik-devsim and into the command-port tests.
+add_library(tarvik-devsim-cmdport STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/command_port.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/command_listener.cpp
+)
+target_include_directories(tarvik-devsim-cmdport PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(tarvik-devsim-cmdport PUBLIC tarvik-platform)
+# Checking a proved password needs the password encoder.
+if(TARGET tkcenc2)
+  target_link_libraries(tarvik-devsim-cmdport PUBLIC tkcenc2)
+  target_compile_definitions(tarvik-devsim-cmdport PRIVATE DEVSIM_HAS_ENCODER=1)
+endif()
