@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -45,6 +46,17 @@ class CommandServer {
       listener_.Sync();
     }
     Wake();  // settings may have changed what the listener should do
+  }
+  // Waits (up to 5 s) until the device satisfies condition; for what a
+  // client sent without waiting for an answer.
+  bool WaitUntil(const std::function<bool(devsim::CommandPortDevice&)>& condition) {
+    for (int i = 0; i < 500; ++i) {
+      bool met = false;
+      WithDevice([&](devsim::CommandPortDevice& d) { met = condition(d); });
+      if (met) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
   }
   std::string Received() {
     std::string bytes;
