@@ -5,9 +5,4 @@ add_library(tarvik-devsim-cmdport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/command_listener.cpp
 )
 target_include_directories(tarvik-devsim-cmdport PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(tarvik-devsim-cmdport PUBLIC tarvik-platform)
-# Checking a proved password needs the password encoder.
-if(TARGET tkcenc2)
-  target_link_libraries(tarvik-devsim-cmdport PUBLIC tkcenc2)
-  target_compile_definitions(tarvik-devsim-cmdport PRIVATE DEVSIM_HAS_ENCODER=1)
-endif()
+target_link_libraries(tarvik-devsim-cmdport PUBLIC tarvik-platform tkcenc2)

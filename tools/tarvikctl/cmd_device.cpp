@@ -18,9 +18,7 @@
 #include "port_settings.h"
 #include "tarvik/text.h"
 
-#if TARVIK_DEVICE_HAS_LOCK
 #include "tkcenc2.h"
-#endif
 
 namespace tarvikctl {
 namespace {
@@ -133,7 +131,6 @@ bool Open(CZorn3* session, const DeviceOptions& o, const char* failureText, int*
   return true;
 }
 
-#if TARVIK_DEVICE_HAS_LOCK
 const char* PasswordFor(const DeviceOptions& o) {
   return o.passwordGiven ? o.password.c_str() : o.savedPassword.c_str();
 }
@@ -154,7 +151,6 @@ const char* LockStateText(uint32_t state) {
     default: return "Unknown";
   }
 }
-#endif
 
 int Info(const Args& args) {
   DeviceOptions o;
@@ -196,10 +192,8 @@ int Info(const Args& args) {
     }
     std::printf("%s%s\n", row.label, shown.c_str());
   }
-#if TARVIK_DEVICE_HAS_LOCK
   UnlockOrWarn(&session, o);
   std::printf("Password Setting: %s\n", LockStateText(session.QueryLockStatus()));
-#endif
   session.Close();
   return 0;
 }
@@ -216,9 +210,7 @@ int SetNetwork(const Args& args) {
   CZorn3 session;
   int exitCode = 0;
   if (!Open(&session, o, "Connecting failure!", &exitCode)) return exitCode;
-#if TARVIK_DEVICE_HAS_LOCK
   UnlockOrWarn(&session, o);
-#endif
   const uint32_t r = session.SetNetwork(o.ip.c_str(), o.mask.c_str(), o.gateway.c_str());
   if (r != 0) {
     const std::string status = session.StatusText();
@@ -284,7 +276,6 @@ int Port(const Args& args) {
 }
 
 int Unlock(const Args& args) {
-#if TARVIK_DEVICE_HAS_LOCK
   DeviceOptions o;
   std::string error;
   if (!ParseOptions(args, "port timeout password", &o, &error)) return Fail(error);
@@ -302,10 +293,6 @@ int Unlock(const Args& args) {
   if (r != 0 && r != 1) return Fail(Where(o) + ": " + status);
   std::printf("%s\n", status.c_str());
   return 0;
-#else
-  (void)args;
-  return Fail("built without the password encoder: device unlock is not available");
-#endif
 }
 
 int Device(const Args& args) {

@@ -101,9 +101,7 @@ TEST_F(TarvikctlDevice, InfoReadsEveryField) {
       "Gateway : 10.0.0.254\n"
       "Sub-net Mask : 255.255.255.0\n"
       "MAC Address: 00-60-E9-12-34-56\n";
-#if TARVIK_DEVICE_HAS_LOCK
   expected += "Password Setting: Unlocked\n";
-#endif
   EXPECT_EQ(run.out, expected);
 }
 
@@ -208,7 +206,6 @@ TEST_F(TarvikctlDevice, MalformedCommandLines) {
   }
 }
 
-#if TARVIK_DEVICE_HAS_LOCK
 TEST_F(TarvikctlDevice, UnlockWithRightAndWrongPassword) {
   CommandPortSettings settings;
   settings.password = "s3cret";
@@ -252,6 +249,5 @@ TEST_F(TarvikctlDevice, SetNetworkUnlocksFirst) {
   EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n"
                      "tarvikctl: 127.0.0.1:" + Port() + ": Setting Error!\n");
 }
-#endif
 
 }  // namespace
