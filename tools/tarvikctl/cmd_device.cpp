@@ -7,6 +7,8 @@
 // Common options: --port N (command port), --timeout MS, --password P. When
 // ADDRESS is a configured server, its command port, connect time-out and
 // saved password are the defaults.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,11 @@
 #include "tarvik/text.h"
 
 #include "tkcenc2.h"
+#if __has_include("tarvikcfg.h")
+#include "tarvik/state_root.h"
+#include "tarvikcfg.h"
+#define TARVIKCTL_DEVICE_STORE 1
+#endif
 
 namespace tarvikctl {
 namespace {
@@ -112,8 +119,39 @@ bool ParseOptions(const Args& args, const std::string& allowed, DeviceOptions* o
   return true;
 }
 
+#if TARVIKCTL_DEVICE_STORE
+// The key text under which the utility saves device passwords.
+constexpr char kSavedPasswordKey[] = "MORVEL.Dastra.Pq";
+
+// When the address is that of a configured server, its command port,
+// connect time-out and saved password become the defaults (options given
+// on the command line still win). A missing store has no servers.
+bool LookupConfiguredServer(DeviceOptions* o) {
+  if (::access(tarvik::RegistryPath().c_str(), F_OK) != 0) return false;
+  uint32_t servers = 0, ports = 0;
+  if (Tkc_RegReadServersAndPorts(&servers, &ports) != TKC_OK) return false;
+  CMIP ip;
+  const uint32_t address = ip.SetTextGetValue(o->address.c_str());
+  TkcServerRecord record;
+  for (uint32_t i = 0; i < servers; ++i) {
+    if (Tkc_RegReadOneServer(i, &record, sizeof record) != TKC_OK || record.IPAddress != address) {
+      continue;
+    }
+    o->configured = true;
+    if (!o->portGiven) o->port = record.TcpPortCmd;
+    if (!o->timeoutGiven && record.ConnectTimeout != 0) o->timeoutMs = record.ConnectTimeout;
+    record.PW[sizeof record.PW - 1] = '\0';
+    char plain[TKCENC2_PASSWORD_SIZE + 1] = {};
+    // A text that does not decode counts as no saved password.
+    if (TkcEnc2_Decode(record.PW, kSavedPasswordKey, plain) == 0) o->savedPassword = plain;
+    return true;
+  }
+  return false;
+}
+#else
 // Built without the configuration library: no configured servers to ask.
 bool LookupConfiguredServer(DeviceOptions*) { return false; }
+#endif
 
 std::string Where(const DeviceOptions& o) { return o.address + ":" + std::to_string(o.port); }
 
