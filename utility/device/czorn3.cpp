@@ -26,6 +26,9 @@ constexpr uint32_t kPumpSliceMs = 20;
 // for the drain before the next command.
 constexpr size_t kReceiveSize = 2048;
 constexpr size_t kCommandSize = 20;
+// Waits are made in pieces of at most this length, so that any time-out,
+// however long, stays within what one readiness wait can take.
+constexpr uint32_t kLongestWaitMs = 1000;
 
 }  // namespace
 
@@ -85,14 +88,15 @@ uint32_t CZorn3::Exchange(const char* command, char* result, size_t size, uint32
     failure = received == 0 ? ECONNRESET : error;
     const uint32_t elapsed = clock.Elapsed();
     if (elapsed > timeoutMs) break;
-    const uint32_t remaining = timeoutMs - elapsed + 1;
+    const uint32_t wait = static_cast<uint32_t>(
+        std::min<uint64_t>(uint64_t{timeoutMs} - elapsed + 1, kLongestWaitMs));
     if (received == 0 || (error != EAGAIN && error != EWOULDBLOCK)) {
       // No reply can come any more (peer closed, socket gone); the exchange
       // still takes its time-out, but sleeps through it.
-      tarvik::SleepMs(remaining);
-      clock.AddWaited(remaining);
-    } else if (!socket_.WaitReadable(remaining)) {
-      clock.AddWaited(remaining);
+      tarvik::SleepMs(wait);
+      clock.AddWaited(wait);
+    } else if (!socket_.WaitReadable(wait)) {
+      clock.AddWaited(wait);
     }
   }
 
