@@ -20,9 +20,11 @@ CommandPortService::CommandPortService(EventLoop* loop, SimDevice* device, Log* 
 
 bool CommandPortService::Start(std::string* error) {
   FollowDevice();
-  if (!listener_.Open(error)) return false;
+  const bool open = listener_.Open(error);
+  // Joins the loop either way: a port that cannot open now is tried again
+  // at every turn (the device may move to a free address).
   Register();
-  return true;
+  return open;
 }
 
 void CommandPortService::FollowDevice() {
@@ -46,8 +48,9 @@ void CommandPortService::Turn(int fd, uint32_t events) {
   }
   const size_t before = device_.Received().size();
   const int restarts = device_.RestartCount();
+  const std::string where = device_.Settings().ip + ":" + std::to_string(listener_.Port());
   listener_.HandlePoll(ready);
-  LogNewBytes(before);
+  LogNewBytes(where, before);
   if (device_.RestartCount() != restarts) {
     const CommandPortSettings& s = device_.Settings();
     sim_->ApplyField("IP", s.ip);
@@ -58,11 +61,10 @@ void CommandPortService::Turn(int fd, uint32_t events) {
   Register();
 }
 
-void CommandPortService::LogNewBytes(size_t from) {
+void CommandPortService::LogNewBytes(const std::string& where, size_t from) {
   const std::string& received = device_.Received();
   if (received.size() <= from) return;
-  log_->Line("cmd recv " + device_.Settings().ip + ":" + std::to_string(listener_.Port()) + " " +
-             Escape(received.substr(from)));
+  log_->Line("cmd recv " + where + " " + Escape(received.substr(from)));
   // The record only feeds the log here; keep it from growing for ever.
   if (received.size() > 65536) device_.ClearReceived();
 }

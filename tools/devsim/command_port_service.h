@@ -23,14 +23,16 @@ class CommandPortService {
   CommandPortService(const CommandPortService&) = delete;
   CommandPortService& operator=(const CommandPortService&) = delete;
 
-  // Opens the command port and joins the loop. False with a reason.
+  // Opens the command port and joins the loop. False with a reason when
+  // the port cannot open yet; it is tried again as the loop turns.
   bool Start(std::string* error);
 
  private:
   void Turn(int fd, uint32_t events);
   void FollowDevice();
   void Register();
-  void LogNewBytes(size_t from);
+  // Logs what the device received since from, as received on where.
+  void LogNewBytes(const std::string& where, size_t from);
 
   EventLoop* loop_;
   SimDevice* sim_;
