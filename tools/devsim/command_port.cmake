@@ -7,3 +7,8 @@ add_library(tarvik-devsim-cmdport STATIC
 )
 target_include_directories(tarvik-devsim-cmdport PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tarvik-devsim-cmdport PUBLIC tarvik-platform tkcenc2)
+
+tarvik_fuzzer(fuzz_devsim_command_port
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/fuzz_command_port.cpp
+  LIBS tarvik-devsim-cmdport
+  CORPUS ${CMAKE_CURRENT_LIST_DIR}/fuzz/corpus)
