@@ -108,6 +108,8 @@ uint32_t CZorn3::Exchange(const char* command, char* result, size_t size, uint32
   } else {
     lastError_ = failure;
   }
+  // Classed on the reply itself, so that a small result buffer cannot turn
+  // an error reply into a plain one.
   return ClassifyPayload(reply_);
 }
 

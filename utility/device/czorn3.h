@@ -43,7 +43,8 @@ class CZorn3 {
 
   // 0 connected; 1 failed (socket closed; the status text is then
   // "Connecting...", or "Create socket! No net-resource?!" when no socket
-  // could be made).
+  // could be made). Waits up to the time-out; a refused connection ends
+  // the wait at once.
   uint32_t Connect();
   // Closes the socket (harmless when closed); status "Connection closed.".
   void Close();
