@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -14,6 +15,13 @@
 #include <vector>
 
 #include "command_server.h"
+#include "tkcenc2.h"
+#if __has_include("tarvikcfg.h")
+#include "cmip.h"
+#include "tarvik/registry.h"
+#include "tarvikcfg.h"
+#define DEVICE_TEST_HAS_STORE 1
+#endif
 
 namespace {
 
@@ -78,7 +86,7 @@ class TarvikctlDevice : public ::testing::Test {
 
   std::unique_ptr<CommandServer> server;
 
- private:
+ protected:
   std::string root_;
 };
 
@@ -249,5 +257,72 @@ TEST_F(TarvikctlDevice, SetNetworkUnlocksFirst) {
   EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n"
                      "tarvikctl: 127.0.0.1:" + Port() + ": Setting Error!\n");
 }
+
+#if DEVICE_TEST_HAS_STORE
+// A store holding one server at 127.0.0.1 with the simulator's command port
+// and a saved password, in this test's own state root.
+class TarvikctlConfiguredDevice : public TarvikctlDevice {
+ protected:
+  void Configure(const char* savedPassword) {
+    ::setenv("TARVIK_ROOT", root_.c_str(), 1);
+    tarvik::RegCloseStore();
+    tarvik::RegKey parameter;
+    ASSERT_EQ(parameter.Create("SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter"), 0);
+    parameter.Close();
+    TkcServerRecord record{};
+    CMIP ip;
+    record.IPAddress = ip.SetTextGetValue("127.0.0.1");
+    std::strcpy(record.ServerName, "Q410X-2");
+    record.PortNo = 2;
+    record.KeepAliveTime = 120000;
+    record.ConnectionBroken = 180000;
+    record.ConnectTimeout = 3000;
+    record.TcpPortCmd = server->Port();
+    record.TcpPort7000 = 9999;
+    ASSERT_EQ(TkcEnc2_Encode(savedPassword, "MORVEL.Dastra.Pq", record.PW), 0);
+    ASSERT_EQ(Tkc_RegWriteOneServer(0, &record, sizeof record), 0);
+    ASSERT_EQ(Tkc_RegWriteServersAndPorts(1, 3), 0);
+    tarvik::RegCloseStore();
+  }
+};
+
+TEST_F(TarvikctlConfiguredDevice, SavedPasswordAndCommandPortComeFromTheStore) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Configure("s3cret");
+  Outcome run = Tarvikctl({"device", "info", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Password Setting: Unlocked\n"), std::string::npos) << run.out;
+  EXPECT_NE(server->Received().find("25pubkey26password="), std::string::npos);
+
+  run = Tarvikctl({"device", "unlock", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "LockStatusCMD: Unlocked.\n");
+  // A password on the command line wins over the saved one.
+  run = Tarvikctl({"device", "unlock", "127.0.0.1", "--password", "guess"});
+  EXPECT_EQ(run.code, 1);
+}
+
+TEST_F(TarvikctlConfiguredDevice, WrongSavedPasswordIsReportedAndInfoGoesOn) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Configure("old-password");
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n");
+  EXPECT_NE(run.out.find("Password Setting: Locked\n"), std::string::npos) << run.out;
+}
+
+TEST_F(TarvikctlConfiguredDevice, OtherAddressesAreNotConfigured) {
+  Start();
+  Configure("s3cret");
+  // Not the configured address: the default command port 10000 is tried.
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.2", "--timeout", "300"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.2:10000: Connecting...\n");
+}
+#endif
 
 }  // namespace
