@@ -22,7 +22,7 @@ Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter]
 "Servers"=dword:00000003
-"Ports"=dword:0000000a
+"Ports"=dword:0000000e
 "Flags"=dword:00000001
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter\Server1]
@@ -31,9 +31,8 @@ Windows Registry Editor Version 5.00
 "HostName"=""
 "PW"=""
 "IPAddress"=dword:1e01a8c0
-"PortNo"=dword:00000002
+"PortNo"=dword:00000001
 "ComNo1"=dword:00222003
-"ComNo2"=dword:00444004
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter\Server2]
 "ServerName"="NGR-3004"
@@ -41,11 +40,9 @@ Windows Registry Editor Version 5.00
 "HostName"="line4-gw.example"
 "PW"=""
 "IPAddress"=dword:1f01a8c0
-"PortNo"=dword:00000004
+"PortNo"=dword:00000002
 "ComNo1"=dword:00222005
 "ComNo2"=dword:00444006
-"ComNo3"=dword:00666007
-"ComNo4"=dword:00888008
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter\Server3]
 "ServerName"="XYZ-389"
@@ -53,8 +50,9 @@ Windows Registry Editor Version 5.00
 "HostName"=""
 "PW"=""
 "IPAddress"=dword:0500000a
-"PortNo"=dword:00000001
+"PortNo"=dword:00000008
 "ComNo1"=dword:00222009
+"ComNo2"=dword:0044400a
 REG
 "$build/bin/tarvik-reg" import "$root/demo.reg" >/dev/null
 

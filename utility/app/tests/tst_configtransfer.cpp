@@ -14,9 +14,9 @@
 
 namespace {
 
-const FixtureServer kOld[] = {{"NGR-3004", "", "", Ipv4(10, 0, 0, 5), 4, 3}};
-const FixtureServer kImported[] = {{"VF-2210", "", "", Ipv4(10, 0, 0, 9), 2, 20},
-                                   {"XYZ-389", "", "", Ipv4(10, 0, 0, 10), 1, 30}};
+const FixtureServer kOld[] = {{"VF-414", "", "", Ipv4(10, 0, 0, 5), 4, 3}};
+const FixtureServer kImported[] = {{"NGR-3004", "", "", Ipv4(10, 0, 0, 9), 2, 20},
+                                   {"XYZ-389", "", "", Ipv4(10, 0, 0, 10), 8, 30}};
 
 constexpr unsigned kWarn = tarvik::kMbOk | tarvik::kMbIconWarning;
 constexpr unsigned kInfo = tarvik::kMbOk | tarvik::kMbIconInformation;
@@ -189,7 +189,7 @@ void TestConfigTransfer::importOutcomes() {
   // driver has to be restarted.
   QCOMPARE(App().config.Servers, storeReplaced ? 2u : 1u);
   QCOMPARE(QByteArray(App().config.Records[0].ServerName),
-           QByteArray(storeReplaced ? "VF-2210" : "NGR-3004"));
+           QByteArray(storeReplaced ? "NGR-3004" : "VF-414"));
   QCOMPARE(App().restartPending, storeReplaced);
 }
 
@@ -280,7 +280,7 @@ void TestConfigTransfer::exportedFileImportsBack() {
   m_dlg->ImportConfiguration();
   QCOMPARE(m_ui->Texts().back(), std::string(kCompleted));
   QCOMPARE(App().config.Servers, 1u);
-  QCOMPARE(QByteArray(App().config.Records[0].ServerName), QByteArray("NGR-3004"));
+  QCOMPARE(QByteArray(App().config.Records[0].ServerName), QByteArray("VF-414"));
   QCOMPARE(QByteArray(App().config.Records[0].AliasName), QByteArray("Line 4"));
   QCOMPARE(StoredDword(nullptr, "Servers"), 1u);
   QVERIFY(App().restartPending);

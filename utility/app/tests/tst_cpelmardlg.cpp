@@ -34,8 +34,8 @@ using C = PelmarCommand;
 namespace {
 
 const FixtureServer kTwoServers[] = {
-    {"NGR-3004", "", "", Ipv4(10, 0, 0, 5), 4, 3},
-    {"VF-2210", "Packing hall", "box7.example", Ipv4(10, 0, 0, 9), 2, 20},
+    {"VF-414", "", "", Ipv4(10, 0, 0, 5), 4, 3},
+    {"NGR-3004", "Packing hall", "box7.example", Ipv4(10, 0, 0, 9), 2, 20},
 };
 
 const C kGreyOnSearch[] = {C::kEditAlias,    C::kEditHost,        C::kQueryIp,
@@ -159,8 +159,8 @@ void TestCPelmarDlg::startUpOnAPopulatedStateRoot() {
   QCOMPARE(app.ui.chkDup, 0u);
   QVERIFY(!app.restartPending);
   QCOMPARE(TreeLabels(dlg.get()),
-           (QStringList{"Servers", "NGR-3004 [10.0.0.5]",
-                        "VF-2210 (Packing hall) [10.0.0.9]-?box7.example"}));
+           (QStringList{"Servers", "VF-414 [10.0.0.5]",
+                        "NGR-3004 (Packing hall) [10.0.0.9]-?box7.example"}));
   QCOMPARE(dlg->ServerPane()->SelectedServer(), 1);
   // COM3..COM6 and COM20..COM21 are the configuration's own at load.
   for (int com : {3, 4, 5, 6, 20, 21}) QCOMPARE(int(app.ownAtLoadComMap[com - 1]), 1);

@@ -56,8 +56,8 @@ void TestTwoInstances::twoCopiesRunSideBySide() {
 // shutdown (which stores the servers it could read).
 void TestTwoInstances::aTerminationRequestEndsThroughOpenMessageBoxes() {
   tarvik::TempStateRoot root;
-  const FixtureServer servers[] = {{"NGR-3004", "", "", Ipv4(10, 0, 0, 5), 4, 3},
-                                   {"VF-2210", "", "", Ipv4(10, 0, 0, 9), 2, 20}};
+  const FixtureServer servers[] = {{"VF-414", "", "", Ipv4(10, 0, 0, 5), 4, 3},
+                                   {"NGR-3004", "", "", Ipv4(10, 0, 0, 9), 2, 20}};
   WriteFixtureStore(servers, 2, 0);
   {
     tarvik::RegKey second;
