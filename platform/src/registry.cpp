@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -71,6 +72,7 @@ enum Stmt {
   kEnumValue,
   kEnumKey,
   kChildren,
+  kAllValues,
   kStmtCount
 };
 
@@ -90,6 +92,7 @@ const char* const kStmtSql[kStmtCount] = {
     "SELECT name, type, data FROM reg_value WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
     "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
     "SELECT id FROM reg_key WHERE parent = ?1",
+    "SELECT name, type, data FROM reg_value WHERE key = ?1",
 };
 
 struct Store {
@@ -343,8 +346,27 @@ bool TransactionLost(Store& s) {
 
 }  // namespace
 
+struct RegKey::ValueCache {
+  struct Value {
+    uint32_t type;
+    std::string data;
+  };
+  std::unordered_map<std::string, Value> values;  // by ASCII-lower-case name
+};
+
+static std::string FoldName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 RegKey::RegKey(RegKey&& other) noexcept
-    : id_(std::exchange(other.id_, 0)), writable_(other.writable_), path_(std::move(other.path_)) {}
+    : id_(std::exchange(other.id_, 0)),
+      writable_(other.writable_),
+      path_(std::move(other.path_)),
+      cache_(std::move(other.cache_)) {}
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
   if (this != &other) {
@@ -352,6 +374,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     id_ = std::exchange(other.id_, 0);
     writable_ = other.writable_;
     path_ = std::move(other.path_);
+    cache_ = std::move(other.cache_);
   }
   return *this;
 }
@@ -360,6 +383,7 @@ void RegKey::Close() {
   id_ = 0;
   writable_ = false;
   path_.clear();
+  cache_.reset();
 }
 
 static std::string JoinPath(const std::string& a, const std::string& b) {
@@ -425,6 +449,21 @@ LSTATUS RegKey::QueryValue(const std::string& name, uint32_t* type, void* data,
                            uint32_t* length) const {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (data && !length) return kErrorInvalidParameter;
+  if (cache_) {
+    const auto it = cache_->values.find(FoldName(name));
+    if (it == cache_->values.end()) return kErrorFileNotFound;
+    const uint32_t size = uint32_t(it->second.data.size());
+    if (type) *type = it->second.type;
+    if (data) {
+      if (*length < size) {
+        *length = size;
+        return kErrorMoreData;
+      }
+      if (size) std::memcpy(data, it->second.data.data(), size);
+    }
+    if (length) *length = size;
+    return kErrorSuccess;
+  }
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
@@ -444,6 +483,30 @@ LSTATUS RegKey::QueryValue(const std::string& name, uint32_t* type, void* data,
     if (size) std::memcpy(data, sqlite3_column_blob(q.Get(), 1), size);
   }
   if (length) *length = size;
+  return kErrorSuccess;
+}
+
+LSTATUS RegKey::Prefetch() const {
+  if (!IsOpen()) return kErrorInvalidHandle;
+  Store& s = TheStore();
+  Lock lock(s.mutex);
+  LSTATUS st = EnsureOpenLocked(s);
+  if (st != kErrorSuccess) return st;
+  auto cache = std::make_shared<ValueCache>();
+  Query q(s, kAllValues);
+  q.Bind(1, id_);
+  int rc;
+  while ((rc = q.Step()) == SQLITE_ROW) {
+    const char* name = reinterpret_cast<const char*>(sqlite3_column_text(q.Get(), 0));
+    const int nameLen = sqlite3_column_bytes(q.Get(), 0);
+    const char* blob = static_cast<const char*>(sqlite3_column_blob(q.Get(), 2));
+    const int size = sqlite3_column_bytes(q.Get(), 2);
+    cache->values.emplace(FoldName(std::string(name, size_t(nameLen))),
+                          ValueCache::Value{uint32_t(sqlite3_column_int64(q.Get(), 1)),
+                                            std::string(blob ? blob : "", size_t(size))});
+  }
+  if (rc != SQLITE_DONE) return MapSqlite(rc);
+  cache_ = std::move(cache);
   return kErrorSuccess;
 }
 
@@ -472,6 +535,7 @@ LSTATUS RegKey::SetValue(const std::string& name, uint32_t type, const void* dat
   if (!writable_) return kErrorAccessDenied;
   if (length && !data) return kErrorInvalidParameter;
   if (name.size() > 16383) return kErrorInvalidParameter;
+  cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
@@ -499,6 +563,7 @@ LSTATUS RegKey::SetBinary(const std::string& name, const void* data, uint32_t le
 LSTATUS RegKey::DeleteValue(const std::string& name) {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!writable_) return kErrorAccessDenied;
+  cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);

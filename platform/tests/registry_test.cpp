@@ -49,6 +49,38 @@ TEST_F(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
   EXPECT_STREQ(name, "Vonderil");
 }
 
+TEST_F(Registry, PrefetchedHandleAnswersLikeTheStore) {
+  RegKey key;
+  ASSERT_EQ(key.Create(kParam), 0);
+  ASSERT_EQ(key.SetDword("PortNo", 4), 0);
+  ASSERT_EQ(key.SetString("ServerName", "Q410X4"), 0);
+  ASSERT_EQ(key.Prefetch(), 0);
+  uint32_t v = 0;
+  EXPECT_EQ(key.QueryDword("PORTNO", &v), 0);
+  EXPECT_EQ(v, 4u);
+  EXPECT_EQ(key.QueryDword("IPAddress", &v), kErrorFileNotFound);
+  char small[4];
+  EXPECT_EQ(key.QueryString("servername", small, sizeof small), kErrorMoreData);
+  char name[50];
+  EXPECT_EQ(key.QueryString("servername", name, sizeof name), 0);
+  EXPECT_STREQ(name, "Q410X4");
+  // A write through the handle is seen at once...
+  ASSERT_EQ(key.SetDword("PortNo", 8), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), 0);
+  EXPECT_EQ(v, 8u);
+  ASSERT_EQ(key.Prefetch(), 0);
+  ASSERT_EQ(key.DeleteValue("PortNo"), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), kErrorFileNotFound);
+  // ...and so is a write through another handle once the copy is dropped.
+  ASSERT_EQ(key.Prefetch(), 0);
+  RegKey other;
+  ASSERT_EQ(other.Open(kParam, RegAccess::kFullAccess), 0);
+  ASSERT_EQ(other.SetDword("PortNo", 2), 0);
+  ASSERT_EQ(key.Open(kParam, RegAccess::kRead), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), 0);
+  EXPECT_EQ(v, 2u);
+}
+
 TEST_F(Registry, MissingKeysAndValues) {
   RegKey key;
   EXPECT_EQ(key.Open(kParam, RegAccess::kRead), kErrorFileNotFound);

@@ -21,6 +21,7 @@
 //   a RegTransaction belongs to the thread that made it.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "tarvik/win_errors.h"
@@ -51,6 +52,12 @@ class RegKey {
   // *length is the buffer size; on return the value's length. A buffer that
   // is too small gives 234 with *length set to the size needed.
   LSTATUS QueryValue(const std::string& name, uint32_t* type, void* data, uint32_t* length) const;
+  // Reads every value of the key in one query; later QueryValue calls on
+  // this handle are answered from that copy until the handle is closed or
+  // a value is set or deleted through it. Meant for readers of many values
+  // inside one read transaction, where the copy cannot go stale.
+  LSTATUS Prefetch() const;
+
   // Convenience: a 4-byte value, whatever its type (as the suite reads them).
   LSTATUS QueryDword(const std::string& name, uint32_t* value) const;
   // Convenience: a string value into buf[size]; 234 when it does not fit.
@@ -81,9 +88,12 @@ class RegKey {
   const std::string& Path() const { return path_; }
 
  private:
+  struct ValueCache;
+
   int64_t id_ = 0;
   bool writable_ = false;
   std::string path_;
+  mutable std::shared_ptr<ValueCache> cache_;
 };
 
 // Groups writes into one atomic commit. kWrite takes the store's write lock
