@@ -1,6 +1,8 @@
 #include "cmarkup.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
@@ -64,7 +66,19 @@ std::string Unescape(const char* p, const char* end) {
 
 }  // namespace
 
-CMarkup::CMarkup() : index_(8) { index_[0] = ElemPos{}; }
+CMarkup::CMarkup() {
+  ResizeIndex(8);
+  index_[0] = ElemPos{};
+}
+
+CMarkup::~CMarkup() { std::free(index_); }
+
+void CMarkup::ResizeIndex(size_t records) {
+  void* block = std::realloc(index_, records * sizeof(ElemPos));
+  if (!block) throw std::bad_alloc();
+  index_ = static_cast<ElemPos*>(block);
+  capacity_ = records;
+}
 
 bool CMarkup::SetDocument(const char* text) {
   return SetDocument(std::string(text ? text : ""));
@@ -75,7 +89,11 @@ bool CMarkup::SetDocument(std::string&& text) {
   error_.clear();
   parent_ = main_ = child_ = 0;
   mainIsElement_ = false;
-  index_.assign(doc_.size() / 64 + 8, ElemPos{});
+  // Records are written as they are taken, so the block is not cleared.
+  std::free(index_);
+  index_ = nullptr;
+  ResizeIndex(doc_.size() / 64 + 8);
+  index_[0] = ElemPos{};
   nextFree_ = 1;
   if (doc_.empty()) return false;
   if (doc_.size() >= static_cast<size_t>(INT32_MAX)) return Fail("Element tag not found");
@@ -83,7 +101,7 @@ bool CMarkup::SetDocument(std::string&& text) {
 }
 
 int32_t CMarkup::NewRecord() {
-  if (static_cast<size_t>(nextFree_) == index_.size()) index_.resize(index_.size() + index_.size() / 2);
+  if (static_cast<size_t>(nextFree_) == capacity_) ResizeIndex(capacity_ + capacity_ / 2);
   index_[nextFree_] = ElemPos{};
   return nextFree_++;
 }
@@ -173,22 +191,31 @@ bool CMarkup::SkipNode(int32_t mark, int32_t* after) const {
   return false;
 }
 
-// Reads the end tag of elem whose "<" is at lt and completes its record.
-bool CMarkup::CloseElement(int32_t elem, int32_t lt) {
-  Token name;
-  NextToken(index_[elem].startTagBegin + 1, &name);
-  const char* nameText = doc_.data() + name.begin;
+// Reads the end tag of elem (tag name at name) whose "<" is at lt and
+// completes its record.
+bool CMarkup::CloseElement(int32_t elem, const Token& name, int32_t lt) {
+  const char* d = doc_.data();
+  const char* nameText = d + name.begin;
   const size_t nameLength = name.end - name.begin;
+  // The end tag as this engine writes it, "</name>", without the general
+  // token walk below (which gives the same result for it).
+  const size_t n = doc_.size();
+  const size_t at = static_cast<size_t>(lt);
+  if (at + 3 + nameLength <= n && d[at + 1] == '/' && d[at + 2 + nameLength] == '>' &&
+      std::memcmp(d + at + 2, nameText, nameLength) == 0) {
+    index_[elem].endTagBegin = lt;
+    index_[elem].endTagEnd = lt + 2 + static_cast<int32_t>(nameLength);
+    return true;
+  }
   Token t;
   int count = 0;
   for (int32_t from = lt + 1; NextToken(from, &t); from = t.next) {
     ++count;
     if (count == 1) {
-      if (t.quoted || doc_[t.begin] != '/') return Fail("Expecting end tag of element %s", elem);
+      if (t.quoted || d[t.begin] != '/') return Fail("Expecting end tag of element %s", elem);
     } else if (count == 2) {
-      if (!TokenEquals(t, nameText, nameLength))
-        return Fail("End tag does not correspond to %s", elem);
-    } else if (!t.quoted && doc_[t.begin] == '>') {
+      if (!TokenEquals(t, nameText, nameLength)) return Fail("End tag does not correspond to %s", elem);
+    } else if (!t.quoted && d[t.begin] == '>') {
       index_[elem].endTagBegin = lt;
       index_[elem].endTagEnd = t.begin;
       return true;
@@ -204,8 +231,9 @@ bool CMarkup::Parse() {
   struct Open {
     int32_t elem;
     int32_t lastChild;
+    Token name;
   };
-  std::vector<Open> open{{0, 0}};
+  std::vector<Open> open{{0, 0, Token()}};
   const char* d = doc_.data();
   const int32_t n = static_cast<int32_t>(doc_.size());
   int32_t pos = 0;
@@ -227,7 +255,7 @@ bool CMarkup::Parse() {
       // The end tag of the innermost open element: it has no further child.
       if (open.size() == 1) return Fail("Element tag not found");
       const int32_t elem = open.back().elem;
-      if (!CloseElement(elem, lt)) return false;
+      if (!CloseElement(elem, open.back().name, lt)) return false;
       open.pop_back();
       pos = index_[elem].endTagEnd + 1;
       if (open.size() == 1) break;
@@ -253,7 +281,7 @@ bool CMarkup::Parse() {
       e.endTagEnd = startTagEnd;
       if (open.size() == 1) break;
     } else {
-      open.push_back({elem, 0});
+      open.push_back({elem, 0, tok});
     }
   }
   index_[0].endTagBegin = index_[0].endTagEnd = n;

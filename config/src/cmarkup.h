@@ -31,6 +31,9 @@ class CMarkup {
   };
 
   CMarkup();
+  ~CMarkup();
+  CMarkup(const CMarkup&) = delete;
+  CMarkup& operator=(const CMarkup&) = delete;
 
   // Replaces the document and resets the cursor. True when the text holds a
   // well-formed root element; otherwise the index is empty, ErrorText() says
@@ -65,7 +68,7 @@ class CMarkup {
   // The index as it stands (records 0..IndexUsed()-1 are in use); for tests
   // and diagnostics.
   int32_t IndexUsed() const { return nextFree_; }
-  size_t IndexCapacity() const { return index_.size(); }
+  size_t IndexCapacity() const { return capacity_; }
   const ElemPos& Record(int32_t i) const { return index_[i]; }
 
  private:
@@ -81,7 +84,8 @@ class CMarkup {
   bool NextToken(int32_t from, Token* token) const;
   bool TokenEquals(const Token& token, const char* text, size_t length) const;
   bool SkipNode(int32_t bang, int32_t* after) const;
-  bool CloseElement(int32_t elem, int32_t lt);
+  bool CloseElement(int32_t elem, const Token& name, int32_t lt);
+  void ResizeIndex(size_t records);
   int32_t NewRecord();
   std::string NameOf(int32_t elem) const;
   bool IsEmptyElement(int32_t elem) const;
@@ -90,7 +94,10 @@ class CMarkup {
 
   std::string doc_;
   std::string error_;
-  std::vector<ElemPos> index_;
+  // A plain block rather than a vector: it grows with realloc, which moves
+  // a large index by remapping pages instead of copying them.
+  ElemPos* index_ = nullptr;
+  size_t capacity_ = 0;
   int32_t parent_ = 0;
   int32_t main_ = 0;
   int32_t child_ = 0;
