@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -118,7 +119,9 @@ TEST_F(ConfigFileExport, ExportImportExportIsByteIdenticalForRandomStores) {
     EXPECT_EQ(where, set->Servers);
     ASSERT_EQ(Tkc_ExportConfigFile(second.c_str()), kOk);
     ASSERT_EQ(ReadFile(first), ReadFile(second));
-    if (haveXmllint) EXPECT_EQ(std::system(("xmllint --noout '" + first + "'").c_str()), 0);
+    if (haveXmllint) {
+      EXPECT_EQ(std::system(("xmllint --noout '" + first + "'").c_str()), 0);
+    }
 
     auto imported = ReadStore();
     ASSERT_EQ(imported->Servers, set->Servers);

@@ -22,6 +22,13 @@ struct ShownMessage {
 };
 
 class ConfigFileTest : public testing::Test {
+ public:
+  // A set with its size stamp, on the heap (3.8 MB).
+  static std::unique_ptr<ConfigSet> NewSet();
+  // A record for a device of known name, its data ports laid out by the
+  // device-name rules, nothing mapped.
+  static Record& AddServer(ConfigSet* set, const char* name, uint32_t ip);
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -30,18 +37,12 @@ class ConfigFileTest : public testing::Test {
   std::string Folder() const { return root_->Path(); }
   std::string FixturePath(const std::string& name) const;
 
-  // A set with its size stamp, on the heap (3.8 MB).
-  static std::unique_ptr<ConfigSet> NewSet();
   // Writes set as the whole store (Tkc_RegWriteAll).
   static void WriteStore(ConfigSet* set);
   // Reads the whole store (Tkc_RegReadAll must succeed).
   static std::unique_ptr<ConfigSet> ReadStore();
   // Makes COM n one of the computer's own serial ports.
   static void AddSerialPort(int n);
-
-  // A record for a device of known name, its data ports laid out by the
-  // device-name rules, nothing mapped.
-  static Record& AddServer(ConfigSet* set, const char* name, uint32_t ip);
 
   std::string ReadFile(const std::string& path) const;
   void WriteFile(const std::string& path, const std::string& bytes) const;
