@@ -53,12 +53,15 @@ function(tarvik_fuzzer name)
   if(NOT secs)
     set(secs 20)
   endif()
+  # New inputs go to a working corpus in the build tree; the seeds in the
+  # source tree are only read.
+  set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  file(MAKE_DIRECTORY ${work} ${CMAKE_BINARY_DIR}/fuzz-artifacts)
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             $<TARGET_FILE:${name}> -max_total_time=${secs} -timeout=10
-            -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/ ${ARG_CORPUS})
+            -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/ ${work} ${ARG_CORPUS})
   set_tests_properties(${name} PROPERTIES LABELS fuzz)
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-artifacts)
 endfunction()
 
 # tarvik_gtest(name SOURCES ... LIBS ... [LABELS ...])
