@@ -4,7 +4,7 @@
 #pragma once
 #include <stdint.h>
 
-#define TARVIKCFG_API __attribute__((visibility("default")))
+#define TKC_API __attribute__((visibility("default")))
 
 #ifdef __cplusplus
 extern "C" {
@@ -43,16 +43,16 @@ typedef struct TkcConfigSet {
   uint32_t SizeStamp;
 } TkcConfigSet;
 
-TARVIKCFG_API uint16_t Tkc_NTDriverInit(void);
-TARVIKCFG_API uint16_t Tkc_NTDriverClose(void);
-TARVIKCFG_API uint16_t Tkc_RegWriteOneServer(uint32_t index, TkcServerRecord* record, uint32_t size);
-TARVIKCFG_API uint16_t Tkc_RegCheckCreateServiceKey(void);
-TARVIKCFG_API uint16_t Tkc_ParseServerInfo(TkcServerRecord* record, uint32_t size);
-TARVIKCFG_API uint16_t Tkc_RegReadOtherSerial(uint8_t* occupied, const TkcConfigSet* set, uint32_t size);
-TARVIKCFG_API uint16_t Tkc_RegDeleteAll(void);
-TARVIKCFG_API uint16_t Tkc_RegReadAll(TkcConfigSet* set);
-TARVIKCFG_API uint16_t Tkc_RegWriteAll(TkcConfigSet* set);
-TARVIKCFG_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
+TKC_API uint16_t Tkc_NTDriverInit(void);
+TKC_API uint16_t Tkc_NTDriverClose(void);
+TKC_API uint16_t Tkc_RegWriteOneServer(uint32_t index, TkcServerRecord* record, uint32_t size);
+TKC_API uint16_t Tkc_RegCheckCreateServiceKey(void);
+TKC_API uint16_t Tkc_ParseServerInfo(TkcServerRecord* record, uint32_t size);
+TKC_API uint16_t Tkc_RegReadOtherSerial(uint8_t* occupied, const TkcConfigSet* set, uint32_t size);
+TKC_API uint16_t Tkc_RegDeleteAll(void);
+TKC_API uint16_t Tkc_RegReadAll(TkcConfigSet* set);
+TKC_API uint16_t Tkc_RegWriteAll(TkcConfigSet* set);
+TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
 
 #ifdef __cplusplus
 }
@@ -76,7 +76,7 @@ extern "C" {
  *   2   the store holds no server; nothing is written
  *   11  the file cannot be created or written
  */
-TARVIKCFG_API uint16_t Tkc_ExportConfigFile(const char* path);
+TKC_API uint16_t Tkc_ExportConfigFile(const char* path);
 
 /* Tkc_ImportConfigFile (ordinal 4): reads path as XML when its name ends in
  * ".xml" (any case), else as the older text format, and, when the whole file
@@ -110,7 +110,7 @@ TARVIKCFG_API uint16_t Tkc_ExportConfigFile(const char* path);
  *   28  XML: a PortName above 68, shorter than four characters, or not in
  *       the server's port layout
  */
-TARVIKCFG_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* where, uint16_t* driverFailed);
+TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* where, uint16_t* driverFailed);
 
 #ifdef __cplusplus
 }

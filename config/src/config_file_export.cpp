@@ -11,7 +11,7 @@ using namespace cfgfile;
 // Kept out of the stack: a configuration set is 3.8 MB.
 static ConfigSet g_exportSet;
 
-extern "C" TARVIKCFG_API uint16_t Tkc_ExportConfigFile(const char* path) {
+extern "C" TKC_API uint16_t Tkc_ExportConfigFile(const char* path) {
   std::lock_guard<std::mutex> lock(ConfigFileLock());
   Tkc_RegCheckCreateServiceKey();
   std::memset(&g_exportSet, 0, sizeof g_exportSet);

@@ -49,7 +49,7 @@ uint16_t ReplaceStore(ConfigSet* set) {
 
 }  // namespace
 
-extern "C" TARVIKCFG_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* where,
+extern "C" TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* where,
                                                       uint16_t* driverFailed) {
   std::lock_guard<std::mutex> lock(ConfigFileLock());
   uint16_t whereUnused, failedUnused;
