@@ -13,6 +13,10 @@
 
 using namespace cfgfile;
 
+// The driver link's exports (ordinals 2 and 3).
+extern "C" uint16_t Tkc_NTDriverInit(void);
+extern "C" uint16_t Tkc_NTDriverClose(void);
+
 namespace cfgfile {
 
 std::mutex& ConfigFileLock() {

@@ -67,7 +67,7 @@ TEST_F(ConfigFileExport, WritesTheStoreWithItsDriverOptions) {
 // Device names whose ports the name rules lay out; each gives a different
 // numbering of the device ports.
 const char* const kNames[] = {"3147",      "Q410X4",     "XYZ1558-68", "3144-16", "L1431Z-8",
-                              "H7XZA:2-412", "vWQV1L:4-21", "5JV2",       "R-8615",  "cHN-14"};
+                              "H7XZ3:2-412", "vWQV1L:4-21", "5JV2",       "R-8615",  "cHN-14"};
 
 // A store of random servers with unique COM numbers and every option and
 // flag drawn at random.
@@ -86,9 +86,11 @@ std::unique_ptr<ConfigSet> RandomStore(std::mt19937* rng, uint32_t servers) {
       for (size_t k = 0; k < length; ++k) field[k] = static_cast<char>(0x20 + (*rng)() % 0xDF);
       field[length] = '\0';
     }
-    r.KeepAliveTime = (*rng)() % 4 ? kDefaultKeepAlive : (*rng)() % 1000000;
-    r.ConnectionBroken = (*rng)() % 4 ? kDefaultBroken : (*rng)() % 1000000;
-    r.ConnectTimeout = (*rng)() % 4 ? kDefaultConnectTimeout : (*rng)() % 100000;
+    // The file holds whole seconds: a time that rounds down to its default
+    // would be written once and then left out as the default.
+    r.KeepAliveTime = (*rng)() % 4 ? kDefaultKeepAlive : (*rng)() % 1000 * 1000;
+    r.ConnectionBroken = (*rng)() % 4 ? kDefaultBroken : (*rng)() % 1000 * 1000;
+    r.ConnectTimeout = (*rng)() % 4 ? kDefaultConnectTimeout : (*rng)() % 100 * 1000;
     r.TcpPortCmd = (*rng)() % 4 ? kDefaultTcpPortCmd : 10 + (*rng)() % 65491;
     r.TcpPort7000 = (*rng)() % 4 ? kDefaultTcpPortIo : 10 + (*rng)() % 65491;
     for (uint32_t e = 0; e < r.PortNo + 2; ++e) {

@@ -13,6 +13,12 @@ void ConfigFileTest::SetUp() {
   tarvik::SetClock(&clock_);
   root_.reset(new tarvik::TempStateRoot());
   ASSERT_FALSE(root_->Path().empty());
+  // The system's services key and serial-port list exist on every machine;
+  // the driver's keys are the library's to make.
+  for (const char* path : {"SYSTEM\\CurrentControlSet\\Services", "HARDWARE\\DEVICEMAP\\SERIALCOMM"}) {
+    tarvik::RegKey key;
+    ASSERT_EQ(key.Create(path), 0) << path;
+  }
   ASSERT_EQ(Tkc_RegCheckCreateServiceKey(), 0);
   tarvik::SetMessageBoxHook([this](const std::string& text, const std::string& caption, unsigned) {
     messages_.push_back({text, caption});
