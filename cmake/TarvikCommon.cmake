@@ -32,6 +32,20 @@ function(tarvik_abi_library name)
   if(ARG_LIBS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   endif()
+  # Hidden visibility does not reach the standard library's template code,
+  # which is declared visible; a version script made from the .def keeps the
+  # dynamic symbol table to the exports.
+  file(STRINGS ${ARG_DEF} def_lines REGEX "@")
+  set(map "{\n  global:\n")
+  foreach(line ${def_lines})
+    string(REGEX REPLACE "^[ \t]*([A-Za-z_0-9]+).*" "\\1" export "${line}")
+    string(APPEND map "    ${export};\n")
+  endforeach()
+  string(APPEND map "  local: *;\n};\n")
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}.map "${map}")
+  target_link_options(${name} PRIVATE -Wl,--version-script=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_DEF})
   if(NOT TARVIK_FUZZ)
     add_test(NAME abi_${name}
       COMMAND ${CMAKE_SOURCE_DIR}/tools/check-abi.sh $<TARGET_FILE:${name}> ${ARG_DEF})

@@ -68,6 +68,15 @@ constexpr uint32_t kIgnoreWriteError = 4;
 constexpr int kCloseDelayShift = 3;
 constexpr uint32_t kCloseDelayMask = 0x7Fu << kCloseDelayShift;
 
+static_assert(kRecordSize == TKC_RECORD_SIZE && kSetSize == TKC_SET_SIZE && kMaxCom == TKC_MAX_COM &&
+                  kMaxServers == TKC_MAX_SERVERS && kMaxDataPorts == TKC_MAX_DATA_PORTS,
+              "sizes as the store has them");
+static_assert(kComNumberMask == TKC_COM_NUMBER_MASK && kDisablePurge == TKC_COM_DISABLE_PURGE &&
+                  kDevicePortMask == TKC_COM_DEVPORT_MASK && kFixedConfig == TKC_COM_FIXED_CONFIG &&
+                  kIndexShift == TKC_COM_INDEX_SHIFT && kSlotShift == TKC_COM_SLOT_SHIFT &&
+                  kAutoFlushMask == TKC_OPT_AUTOFLUSH_MASK && kCloseDelayMask == TKC_FLAGS_CLOSE_DELAY_MASK,
+              "port-mapping bits as the store has them");
+
 inline uint32_t& ComWord(Record& r, int entry) { return r.PortMap[entry].Com; }
 inline uint32_t ComWord(const Record& r, int entry) { return r.PortMap[entry].Com; }
 inline uint32_t& OptionsWord(Record& r, int entry) { return r.PortMap[entry].Options; }
