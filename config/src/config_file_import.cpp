@@ -13,13 +13,6 @@
 
 using namespace cfgfile;
 
-// The driver link's exports (ordinals 2 and 3). Weak while the driver link
-// and this code reach the library separately: without it, the import
-// reports the restart as failed (1, service not opened) instead of leaving
-// the library unloadable.
-extern "C" __attribute__((weak)) uint16_t Tkc_NTDriverInit(void);
-extern "C" __attribute__((weak)) uint16_t Tkc_NTDriverClose(void);
-
 namespace cfgfile {
 
 std::mutex& ConfigFileLock() {
@@ -91,10 +84,6 @@ extern "C" TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* whe
   status = ReplaceStore(&g_fileSet);
   if (status) return status;
 
-  if (!Tkc_NTDriverClose || !Tkc_NTDriverInit) {
-    *driverFailed = 1;
-    return 1;
-  }
   status = Tkc_NTDriverClose();
   if (status == 0) status = Tkc_NTDriverInit();
   if (status) *driverFailed = 1;
