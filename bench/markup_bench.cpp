@@ -6,7 +6,9 @@
 // - with the library: Tkc_ExportConfigFile of such a store, and
 //   Tkc_ImportConfigFile of the largest store a file can carry (COM numbers
 //   are unique and 12 bits wide, so at most 4095 ports are mapped; every
-//   port's values are written all the same).
+//   port's values are written all the same), beside the store's own
+//   Tkc_RegReadAll, Tkc_RegWriteAll and Tkc_RegDeleteAll of the same set
+//   (an import reads the old store, empties it and writes the new one).
 //
 //   markup_bench [folder]     (folder for the generated files; default /tmp)
 #include <chrono>
@@ -14,14 +16,13 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include "cmarkup.h"
 #include <unistd.h>
 
+#include "cmarkup.h"
+#include "config_file_io.h"
 #include "tarvik/clock.h"
 #include "tarvik/registry.h"
 #include "tarvik/ui_hooks.h"
-#include "config_file_io.h"
 #include "xml_config_writer.h"
 
 using namespace cfgfile;
@@ -101,7 +102,7 @@ bool Measure(uint32_t servers, const std::string& folder, Figures* f) {
 
 // Export and import through the library on a private state root.
 struct StoreFigures {
-  double exportSeconds = 0, importSeconds = 0, storeRead = 0, storeWrite = 0;
+  double exportSeconds = 0, importSeconds = 0, storeRead = 0, storeWrite = 0, storeDelete = 0;
   size_t importBytes = 0;
 };
 
@@ -168,6 +169,10 @@ bool MeasureStore(uint32_t servers, const std::string& folder, StoreFigures* f) 
     std::fprintf(stderr, "markup_bench: import gave %u at server %u\n", status, where);
     return false;
   }
+  // Part of the import: emptying the store it replaces.
+  t0 = Clock::now();
+  if (Tkc_RegDeleteAll() != 0) return false;
+  f->storeDelete = Seconds(t0);
   tarvik::RegCloseStore();
   if (std::getenv("MARKUP_BENCH_KEEP")) {
     std::printf("(kept %s)\n", root.c_str());
@@ -197,16 +202,16 @@ int main(int argc, char** argv) {
   static tarvik::VirtualClock clock;
   tarvik::SetClock(&clock);
   tarvik::SetMessageBoxHook([](const std::string&, const std::string&, unsigned) { return 1; });
-  std::printf("\n%-8s %12s %9s %9s %13s %14s\n", "servers", "import bytes", "export s", "import s",
-              "RegReadAll s", "RegWriteAll s");
+  std::printf("\n%-8s %12s %9s %9s %13s %14s %15s\n", "servers", "import bytes", "export s", "import s",
+              "RegReadAll s", "RegWriteAll s", "RegDeleteAll s");
   for (uint32_t servers : {1024u, 2048u, 4095u}) {
     StoreFigures f;
     if (!MeasureStore(servers, folder, &f)) {
       std::fprintf(stderr, "markup_bench: export/import of %u servers failed\n", servers);
       return 1;
     }
-    std::printf("%-8u %12zu %9.3f %9.3f %13.3f %14.3f\n", servers, f.importBytes, f.exportSeconds,
-                f.importSeconds, f.storeRead, f.storeWrite);
+    std::printf("%-8u %12zu %9.3f %9.3f %13.3f %14.3f %15.3f\n", servers, f.importBytes, f.exportSeconds,
+                f.importSeconds, f.storeRead, f.storeWrite, f.storeDelete);
   }
   tarvik::SetClock(nullptr);
   return 0;
