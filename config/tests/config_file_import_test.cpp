@@ -1,6 +1,10 @@
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "config_file_test_support.h"
+#include "tarvik/registry.h"
+#include "tarvik/state_root.h"
 
 using namespace cfgfile;
 
@@ -193,6 +197,19 @@ TEST_F(ConfigFileImport, MoreThan4095ServersAreRefused) {
   const std::string before = Snapshot();
   EXPECT_EQ(Import(Folder() + "/many.xml"), kTooMany);
   EXPECT_EQ(where_, 4096);
+  EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(ConfigFileImport, ReadOnlyStoreIsRefusedBeforeTheFileIsRead) {
+  const std::string before = Snapshot();
+  tarvik::RegCloseStore();
+  ASSERT_EQ(chmod(tarvik::RegistryPath().c_str(), 0444), 0);
+  const uint16_t status = Import(FixturePath("ok_two_servers.xml"));
+  ASSERT_EQ(chmod(tarvik::RegistryPath().c_str(), 0644), 0);
+  tarvik::RegCloseStore();
+  EXPECT_EQ(status, kKeyFailed);
+  EXPECT_EQ(where_, 0);
+  EXPECT_EQ(driverFailed_, 0);
   EXPECT_EQ(Snapshot(), before);
 }
 
