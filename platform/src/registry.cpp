@@ -70,7 +70,7 @@ enum Stmt {
   kSetValue,
   kDeleteValue,
   kEnumValue,
-  kEnumKey,
+  kEnumKeys,
   kChildren,
   kAllValues,
   kStmtCount
@@ -90,7 +90,7 @@ const char* const kStmtSql[kStmtCount] = {
      "ON CONFLICT(key, name COLLATE NOCASE) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM reg_value WHERE key = ?1 AND name = ?2 COLLATE NOCASE",
     "SELECT name, type, data FROM reg_value WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
-    "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id",
     "SELECT id FROM reg_key WHERE parent = ?1",
     "SELECT name, type, data FROM reg_value WHERE key = ?1",
 };
@@ -366,7 +366,8 @@ RegKey::RegKey(RegKey&& other) noexcept
     : id_(std::exchange(other.id_, 0)),
       writable_(other.writable_),
       path_(std::move(other.path_)),
-      cache_(std::move(other.cache_)) {}
+      cache_(std::move(other.cache_)),
+      subkeys_(std::move(other.subkeys_)) {}
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
   if (this != &other) {
@@ -375,6 +376,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     writable_ = other.writable_;
     path_ = std::move(other.path_);
     cache_ = std::move(other.cache_);
+    subkeys_ = std::move(other.subkeys_);
   }
   return *this;
 }
@@ -384,6 +386,7 @@ void RegKey::Close() {
   writable_ = false;
   path_.clear();
   cache_.reset();
+  subkeys_.reset();
 }
 
 static std::string JoinPath(const std::string& a, const std::string& b) {
@@ -618,21 +621,30 @@ LSTATUS RegKey::EnumValue(uint32_t index, char* name, uint32_t* nameSize, uint32
 LSTATUS RegKey::EnumKey(uint32_t index, char* name, uint32_t* nameSize) const {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!name || !nameSize) return kErrorInvalidParameter;
-  Store& s = TheStore();
-  Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
-  if (st != kErrorSuccess) return st;
-  Query q(s, kEnumKey);
-  q.Bind(1, id_).Bind(2, int64_t(index));
-  const int rc = q.Step();
-  if (rc == SQLITE_DONE) return kErrorNoMoreItems;
-  if (rc != SQLITE_ROW) return MapSqlite(rc);
-  const uint32_t len = uint32_t(sqlite3_column_bytes(q.Get(), 0));
+  if (index == 0 || !subkeys_) {
+    Store& s = TheStore();
+    Lock lock(s.mutex);
+    LSTATUS st = EnsureOpenLocked(s);
+    if (st != kErrorSuccess) return st;
+    auto names = std::make_shared<std::vector<std::string>>();
+    Query q(s, kEnumKeys);
+    q.Bind(1, id_);
+    int rc;
+    while ((rc = q.Step()) == SQLITE_ROW) {
+      names->emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(q.Get(), 0)),
+                          size_t(sqlite3_column_bytes(q.Get(), 0)));
+    }
+    if (rc != SQLITE_DONE) return MapSqlite(rc);
+    subkeys_ = std::move(names);
+  }
+  if (index >= subkeys_->size()) return kErrorNoMoreItems;
+  const std::string& sub = (*subkeys_)[index];
+  const uint32_t len = uint32_t(sub.size());
   if (*nameSize < len + 1) {
     *nameSize = len + 1;
     return kErrorMoreData;
   }
-  std::memcpy(name, sqlite3_column_text(q.Get(), 0), len);
+  std::memcpy(name, sub.data(), len);
   name[len] = '\0';
   *nameSize = len;
   return kErrorSuccess;
@@ -693,6 +705,7 @@ RegTransaction::RegTransaction(Mode mode) {
   if (status_ == kErrorSuccess) {
     ++s.depth;
     active_ = true;
+    changesAtStart_ = sqlite3_total_changes64(s.db);
   } else {
     s.mutex.unlock();
   }
@@ -726,7 +739,7 @@ void RegTransaction::Rollback() {
   if (--s.depth == 0) {
     Exec(s, "ROLLBACK");
     s.doomed = false;
-  } else {
+  } else if (sqlite3_total_changes64(s.db) != changesAtStart_) {
     s.doomed = true;
   }
   s.mutex.unlock();

@@ -174,6 +174,33 @@ TEST_F(Registry, EnumerationIsInSetOrderAndStopsWithNoMoreItems) {
   EXPECT_EQ(dataLen, 5u);
 }
 
+TEST_F(Registry, EnumKeyWalksSubkeysInCreationOrderFromASnapshot) {
+  RegKey param;
+  ASSERT_EQ(param.Create(kParam), 0);
+  RegKey sub;
+  for (int i = 1; i <= 300; ++i) ASSERT_EQ(sub.Create(param, "Server" + std::to_string(i)), 0);
+  char name[32];
+  uint32_t i = 0;
+  for (;; ++i) {
+    uint32_t size = sizeof name;
+    const LSTATUS st = param.EnumKey(i, name, &size);
+    if (st == kErrorNoMoreItems) break;
+    ASSERT_EQ(st, 0);
+    ASSERT_EQ(std::string(name), "Server" + std::to_string(i + 1));
+    if (i == 10) {
+      ASSERT_EQ(param.DeleteSubKey("Server300"), 0);  // the walk goes on undisturbed
+    }
+  }
+  EXPECT_EQ(i, 300u);
+  uint32_t size = sizeof name;
+  ASSERT_EQ(param.EnumKey(0, name, &size), 0);  // a new walk sees the change
+  size = sizeof name;
+  EXPECT_EQ(param.EnumKey(299, name, &size), kErrorNoMoreItems);
+  size = 3;
+  EXPECT_EQ(param.EnumKey(0, name, &size), kErrorMoreData);
+  EXPECT_EQ(size, 8u);
+}
+
 TEST_F(Registry, DeleteSubKeyRefusesKeysWithSubkeysDeleteTreeDoesNot) {
   RegKey param;
   ASSERT_EQ(param.Create(kParam), 0);
@@ -225,6 +252,11 @@ TEST_F(Registry, RolledBackTransactionLeavesNothing) {
     RegTransaction tx;
     ASSERT_EQ(key.Create(kParam), 0);
     ASSERT_EQ(key.SetDword("Servers", 3), 0);
+    {
+      RegTransaction readOnly(RegTransaction::Mode::kRead);
+      uint32_t v = 0;
+      EXPECT_EQ(key.QueryDword("Servers", &v), 0);
+    }  // ended without Commit, but changed nothing: no harm
     EXPECT_EQ(tx.Commit(), 0);
   }
   uint32_t v = 0;

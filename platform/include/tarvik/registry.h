@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tarvik/win_errors.h"
 
@@ -75,7 +76,9 @@ class RegKey {
   // either buffer too small gives 234. Any out pointer may be null.
   LSTATUS EnumValue(uint32_t index, char* name, uint32_t* nameSize, uint32_t* type, void* data,
                     uint32_t* dataLength) const;
-  // Subkeys in the order they were created; 259 past the last.
+  // Subkeys in the order they were created; 259 past the last. Index 0
+  // takes a snapshot of the names that the following indexes read, so a
+  // walk over n subkeys costs one query, not n.
   LSTATUS EnumKey(uint32_t index, char* name, uint32_t* nameSize) const;
 
   // Deletes a subkey that has no subkeys of its own (1020 otherwise).
@@ -94,12 +97,15 @@ class RegKey {
   bool writable_ = false;
   std::string path_;
   mutable std::shared_ptr<ValueCache> cache_;
+  mutable std::shared_ptr<std::vector<std::string>> subkeys_;
 };
 
 // Groups writes into one atomic commit. kWrite takes the store's write lock
 // at once (so no other writer can slip in between our reads and writes);
 // kRead gives a consistent snapshot. A scope that is destroyed without
-// Commit() rolls back. Scopes nest: only the outermost one commits.
+// Commit() rolls back. Scopes nest: only the outermost one commits; an inner
+// scope that ends without Commit() after it changed something makes the
+// outermost one fail (an inner scope that only read does not).
 class RegTransaction {
  public:
   enum class Mode { kRead, kWrite };
@@ -117,6 +123,7 @@ class RegTransaction {
  private:
   LSTATUS status_ = 0;
   bool active_ = false;
+  int64_t changesAtStart_ = 0;
 };
 
 // Closes the process's connection, so the next call opens the store of the
