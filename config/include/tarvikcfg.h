@@ -1,0 +1,268 @@
+/* tarvikcfg.h: the configuration library.
+ *
+ * How it works
+ * The library keeps the list of device servers and the mapping of local COM
+ * numbers to their serial ports in the registry key that the virtual COM
+ * driver reads when it starts (TKC_PARAMETER_KEY, tarvik_driver_iface.h):
+ * counts and options in the key itself, one subkey "Server%d" (n from 1)
+ * per server with one value per setting. The caller owns the in-memory
+ * forms, a server record (TkcServerRecord, passed with its size, 928) and
+ * the whole configuration set (TkcConfigSet, about 3.8 MB; keep it in static
+ * storage, never on the stack; set SizeStamp before every call).
+ *
+ * The library keeps no state between calls and no pointer to caller memory:
+ * every operation opens the keys it needs and closes them before it
+ * returns. Any thread may call; the registry store serialises the calls of
+ * one process, and several processes may share the store: reading the
+ * whole set takes one consistent snapshot, writing or deleting it is one
+ * atomic commit. A changed store takes effect in the driver only when the
+ * driver restarts.
+ *
+ * Every operation returns a 16-bit status code:
+ *   0  success
+ *   8  the Parameter key (or the services key) cannot be opened or created,
+ *      or the store failed to take a write (nothing of that call is kept)
+ *   9  a server subkey lacks "IPAddress", "ServerName" or "PortNo", or the
+ *      empty "PW" could not be created
+ *  10  a server subkey cannot be created
+ *  18  the system's serial-port list cannot be opened
+ *  24  a size argument or a set's SizeStamp is wrong, or a pointer argument
+ *      is null
+ *  25  too many ports in a server record; an unknown device name
+ * Codes 1 to 7 belong to the driver link and 2, 11 to 17, 20, 22, 23 and 26
+ * to 28 to the configuration files, declared below with those operations.
+ *
+ * The port-mapping words are a storage format; reach their fields through
+ * tarvik_portmap.h.
+ */
+#ifndef TARVIKCFG_H
+#define TARVIKCFG_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "tarvik_driver_iface.h"
+#include "tarvik_portmap.h"
+
+#if defined(_WIN32)
+#define TKC_API __declspec(dllexport)
+#else
+#define TKC_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#define TKC_STATIC_ASSERT(cond, text) static_assert(cond, text)
+#else
+#define TKC_STATIC_ASSERT(cond, text) _Static_assert(cond, text)
+#endif
+
+/* Status codes of the store and the name parser. */
+#define TKC_OK 0
+#define TKC_ERR_PARAMETER_KEY 8
+#define TKC_ERR_SERVER_VALUE 9
+#define TKC_ERR_SERVER_KEY 10
+#define TKC_ERR_SERIAL_LIST 18
+#define TKC_ERR_SIZE 24
+#define TKC_ERR_PORTS 25
+
+#define TKC_MAX_SERVERS 4095
+#define TKC_MAX_DATA_PORTS 68
+#define TKC_PORTMAP_ENTRIES 70 /* 0 = I/O port, 1 = command port, 2..69 = data ports 1..68 */
+#define TKC_MAX_COM 4095
+#define TKC_MAX_SLOTS 9
+#define TKC_NAME_SIZE 50
+#define TKC_PW_SIZE 90
+#define TKC_HOSTNAME_SIZE 128
+
+#define TKC_RECORD_SIZE 928u
+#define TKC_SET_SIZE 3800176u
+
+/* Defaults that a read gives for missing or out-of-range values. */
+#define TKC_DEFAULT_KEEP_ALIVE_MS 120000u
+#define TKC_DEFAULT_CONNECTION_BROKEN_MS 180000u
+#define TKC_DEFAULT_CONNECT_TIMEOUT_MS 5000u
+#define TKC_DEFAULT_TCP_PORT_CMD 10000u
+#define TKC_DEFAULT_TCP_PORT_IO 9999u
+#define TKC_TCP_PORT_MIN 10u
+#define TKC_TCP_PORT_MAX 65500u
+
+/* One port mapping: the COM word and the options word, as stored. */
+typedef struct TkcPortMap {
+  uint32_t Com;
+  uint32_t Options;
+} TkcPortMap;
+
+/* One configured device server. Integers are little-endian; texts are
+ * NUL-terminated and cut to fit. IPv4 addresses hold the first octet in the
+ * least significant byte; 0 = none. Only PortMap entries 0..PortNo+1 mean
+ * anything. */
+typedef struct TkcServerRecord {
+  uint32_t PortNo;                        /* data ports, 0..68 */
+  uint32_t IPAddress;
+  uint32_t IPAddress2;
+  char ServerName[TKC_NAME_SIZE];         /* decides the port layout */
+  char AliasName[TKC_NAME_SIZE];
+  TkcPortMap PortMap[TKC_PORTMAP_ENTRIES];
+  uint32_t KeepAliveTime;                 /* ms */
+  uint32_t ConnectionBroken;              /* ms */
+  uint32_t ConnectTimeout;                /* ms */
+  uint32_t TcpPortCmd;                    /* 10..65500 */
+  uint32_t TcpPort7000;                   /* the I/O port's TCP port, 10..65500 */
+  uint8_t Slotted;
+  uint8_t SecondPort;
+  int8_t SlotCount;                       /* 0..9 */
+  uint8_t SlotPorts[13];                  /* [0] base unit, [1..9] slots, [10..12] 0 */
+  char PW[TKC_PW_SIZE];                   /* encoded password, opaque here */
+  char HostName[TKC_HOSTNAME_SIZE];
+} TkcServerRecord;
+
+TKC_STATIC_ASSERT(sizeof(TkcPortMap) == 8, "port mapping is two 32-bit words");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, PortNo) == 0, "PortNo");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, IPAddress) == 4, "IPAddress");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, IPAddress2) == 8, "IPAddress2");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, ServerName) == 12, "ServerName");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, AliasName) == 62, "AliasName");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, PortMap) == 112, "PortMap");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, KeepAliveTime) == 672, "KeepAliveTime");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, ConnectionBroken) == 676, "ConnectionBroken");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, ConnectTimeout) == 680, "ConnectTimeout");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, TcpPortCmd) == 684, "TcpPortCmd");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, TcpPort7000) == 688, "TcpPort7000");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, Slotted) == 692, "Slotted");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, SecondPort) == 693, "SecondPort");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, SlotCount) == 694, "SlotCount");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, SlotPorts) == 695, "SlotPorts");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, PW) == 708, "PW");
+TKC_STATIC_ASSERT(offsetof(TkcServerRecord, HostName) == 798, "HostName");
+TKC_STATIC_ASSERT(sizeof(TkcServerRecord) == TKC_RECORD_SIZE, "server record is 928 bytes");
+
+/* The whole configuration. Records 0..Servers-1 are valid. */
+typedef struct TkcConfigSet {
+  uint32_t Servers;                       /* 0..4095 */
+  uint32_t Ports;                         /* sum of (PortNo + 1) */
+  uint32_t Flags;                         /* driver options word */
+  TkcServerRecord Records[TKC_MAX_SERVERS];
+  uint32_t SizeStamp;                     /* must hold TKC_SET_SIZE */
+} TkcConfigSet;
+
+TKC_STATIC_ASSERT(offsetof(TkcConfigSet, Servers) == 0, "Servers");
+TKC_STATIC_ASSERT(offsetof(TkcConfigSet, Ports) == 4, "Ports");
+TKC_STATIC_ASSERT(offsetof(TkcConfigSet, Flags) == 8, "Flags");
+TKC_STATIC_ASSERT(offsetof(TkcConfigSet, Records) == 12, "Records");
+TKC_STATIC_ASSERT(offsetof(TkcConfigSet, SizeStamp) == 3800172, "SizeStamp");
+TKC_STATIC_ASSERT(sizeof(TkcConfigSet) == TKC_SET_SIZE, "configuration set is 3800176 bytes");
+
+/* ---- Store of one server ------------------------------------------------
+ * index is 0-based and selects the subkey "Server%d" of index + 1. */
+
+/* @6 Reads server index into *record (zeroed first). Missing optional
+ * values get their defaults; TcpPortCmd and TcpPort7000 outside 10..65500
+ * read as 10000 and 9999; an AutoFlush of 0 or above 500 reads as 5. A
+ * "ComNo%d" below 257 is an older store's plain COM number: it is converted
+ * and the port's FixedConfig comes from "FixedConfig%d". A missing (or too
+ * long) "PW" is created empty in the store. A stored "PortNo" above 68 is
+ * cut to 68. Slot fields and layout come from Tkc_ParseServerInfo.
+ * Returns 0; 24 (size not 928 or record null); 8 (no Parameter key or no
+ * such subkey); 9 (a mandatory value is missing, or "PW" could not be
+ * created; the record is zeroed). */
+TKC_API uint16_t Tkc_RegReadOneServer(uint32_t index, TkcServerRecord* record, uint32_t size);
+
+/* @7 Writes *record as server index, creating its subkey, all values in one
+ * commit. Forces FixedConfig of data port 2 for names beginning "R-8615"
+ * and of data port 1 for "FWR-4", and reduces entry 0 to its COM number,
+ * DisablePurge and FixedConfig, both in *record too. Stale values of ports
+ * beyond PortNo stay in the store.
+ * Returns 0; 24 (size or null); 25 (PortNo above 68, nothing written);
+ * 8 (no Parameter key, or the store failed to take the write: nothing
+ * written); 10 (the subkey cannot be created). */
+TKC_API uint16_t Tkc_RegWriteOneServer(uint32_t index, TkcServerRecord* record, uint32_t size);
+
+/* ---- Counts and options -------------------------------------------------- */
+
+/* @8 Reads "Servers" (0 when missing or above 4095) and "Ports" (0 when
+ * "Servers" is missing or 0). Returns 0; 24 (null pointer); 8. */
+TKC_API uint16_t Tkc_RegReadServersAndPorts(uint32_t* servers, uint32_t* ports);
+
+/* @9 Writes "Servers" then "Ports". Returns 0; 8. */
+TKC_API uint16_t Tkc_RegWriteServersAndPorts(uint32_t servers, uint32_t ports);
+
+/* @10 Makes sure the driver's service key and its Parameter key exist (the
+ * services key itself must exist). Returns 0; 8. */
+TKC_API uint16_t Tkc_RegCheckCreateServiceKey(void);
+
+/* @11 Lays out the ports of *record from its ServerName: sets PortNo,
+ * Slotted, SecondPort, SlotCount, SlotPorts and bits 13-19 and 21-31 of the
+ * COM words of the data ports laid out; COM numbers, DisablePurge and
+ * FixedConfig are kept. Never more than 68 data ports.
+ * Returns 0; 24 (size not 928 or record null; nothing changed); 25 (unknown
+ * name, or a position read as a digit holds another character: PortNo 0,
+ * slot fields reset, port words untouched). */
+TKC_API uint16_t Tkc_ParseServerInfo(TkcServerRecord* record, uint32_t size);
+
+/* @12 Fills map[4095] (byte n-1 for COM n) with 1 for every COM number that
+ * the system's serial-port list names ("COM%d", upper case, the number taken
+ * modulo 65536) and that no port of the set (entries 0 and 2..PortNo+1)
+ * maps; 0 elsewhere. size must be 3800176.
+ * Returns 0; 24 (size or null); 18 (no serial-port list). */
+TKC_API uint16_t Tkc_RegReadOtherSerial(uint8_t* map, const TkcConfigSet* set, uint32_t size);
+
+/* @13 Adds the deltas to "Servers" and "Ports" (32-bit wrap-around, so a
+ * two's complement subtracts) in one commit. Both 0: the store is not
+ * touched. Returns 0; 8. */
+TKC_API uint16_t Tkc_RegAddServersAndPortsCount(uint32_t serverDelta, uint32_t portDelta);
+
+/* @14 Deletes the subkeys "Server1".."Server<Servers>" and sets "Servers"
+ * and "Ports" to 0 ("Flags" stays), in one commit. "Servers" missing or 0:
+ * nothing changes. Returns 0; 8 (no Parameter key, or the commit failed and
+ * the store is as it was). */
+TKC_API uint16_t Tkc_RegDeleteAll(void);
+
+/* @15 Reads "UIQueryInterval" (0 when missing). Returns 0; 24 (null); 8. */
+TKC_API uint16_t Tkc_RegGetQueryInterval(uint32_t* interval);
+
+/* @16 Reads "UISorting" (0 when missing). Returns 0; 24 (null); 8. */
+TKC_API uint16_t Tkc_RegGetSortingType(uint32_t* sorting);
+
+/* ---- The whole set ------------------------------------------------------- */
+
+/* @17 Reads the whole store into *set from one consistent snapshot. A
+ * server with a missing mandatory value is left out (the next one takes its
+ * record) and the status of the last such server is returned; Servers and
+ * Ports count what was read. While Flags bit 0 (format marker) is clear,
+ * DisablePurge is cleared in every COM word read (Flags is left as read).
+ * Returns 0; 24 (null or SizeStamp wrong); 8; 9. */
+TKC_API uint16_t Tkc_RegReadAll(TkcConfigSet* set);
+
+/* @18 Reads "Servers", "Ports" and "Flags" into the set's fields (all 0 when
+ * "Servers" is missing or 0; Servers 0 when above 4095). The records and
+ * SizeStamp are not looked at. Returns 0; 24 (null); 8. */
+TKC_API uint16_t Tkc_RegReadInfo(TkcConfigSet* set);
+
+/* @19 Writes "UIQueryInterval". Returns 0; 8. */
+TKC_API uint16_t Tkc_RegSetQueryInterval(uint32_t interval);
+
+/* @20 Writes "UISorting". Returns 0; 8. */
+TKC_API uint16_t Tkc_RegSetSortingType(uint32_t sorting);
+
+/* @21 Writes records 0..Servers-1 as "Server1".. without gaps (a record
+ * that cannot be written, PortNo above 68, is skipped), then "Servers",
+ * "Ports" and "Flags", all in one commit; on success sets the set's Servers
+ * and Ports to what was written (the records are not moved) and applies the
+ * record changes of Tkc_RegWriteOneServer. Returns 0; 24 (null or SizeStamp
+ * wrong); 8 (no Parameter key, or the commit failed: the store and the
+ * counts are as they were). */
+TKC_API uint16_t Tkc_RegWriteAll(TkcConfigSet* set);
+
+/* @22 Writes "Servers", "Ports" and "Flags" from info[0..2].
+ * Returns 0; 24 (null); 8. */
+TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
+
+/* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
+ * Declared here by the driver link and file import/export code. */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARVIKCFG_H */

@@ -1,0 +1,45 @@
+// Names and keys of the driver's parameter store, shared by the store
+// operations.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "tarvik/registry.h"
+#include "tarvikcfg.h"
+
+namespace tkc {
+
+// Opens the driver's Parameter key with full access; false when it is
+// missing or the store refuses write access.
+bool OpenParameterKey(tarvik::RegKey* key);
+
+// The counts and options of the Parameter key: all 0 when "Servers" is
+// missing or 0; servers 0 when above 4095 (ports and flags still read).
+void ReadCounts(const tarvik::RegKey& params, uint32_t* servers, uint32_t* ports, uint32_t* flags);
+
+// "Server%d" for the 0-based server index (the subkey of index + 1).
+std::string ServerSubkeyName(uint64_t index);
+
+// A per-port value name such as "ComNo%d" for data port `port` (1-based).
+std::string PortValueName(const char* format, uint32_t port);
+
+// Writes values and remembers the first failure, so that a run of writes
+// can be checked once.
+class ValueWriter {
+ public:
+  explicit ValueWriter(tarvik::RegKey& key) : key_(key) {}
+  void Dword(const std::string& name, uint32_t value);
+  // Stores field[0..size) as a string cut to size - 1 characters, so that
+  // a field that lacks its NUL still reads back into the same field.
+  void Text(const std::string& name, const char* field, size_t size);
+  tarvik::LSTATUS Status() const { return status_; }
+
+ private:
+  void Note(tarvik::LSTATUS status) {
+    if (status_ == tarvik::kErrorSuccess) status_ = status;
+  }
+  tarvik::RegKey& key_;
+  tarvik::LSTATUS status_ = tarvik::kErrorSuccess;
+};
+
+}  // namespace tkc

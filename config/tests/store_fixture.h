@@ -1,0 +1,53 @@
+// Test support for the configuration store: a private state root per test
+// and a loader for fixture stores written in the registry editor's .reg
+// text format.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tarvikcfg.h"
+
+namespace tkctest {
+
+// Points TARVIK_ROOT at a fresh temporary folder for the object's life.
+class TempRoot {
+ public:
+  TempRoot();
+  ~TempRoot();
+  TempRoot(const TempRoot&) = delete;
+  TempRoot& operator=(const TempRoot&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Applies .reg text to the store: "[HKEY_LOCAL_MACHINE\...]" creates a key,
+// "[-HKEY_LOCAL_MACHINE\...]" deletes one, and values may be
+// "Name"="text", "Name"=dword:hhhhhhhh, "Name"=hex:.. or hex(N):.. (lines
+// continued with a trailing backslash), "Name"=- (delete). Returns false
+// with a message naming the line on malformed input.
+bool LoadRegText(const std::string& text, std::string* error);
+// Loads a file from the fixture folder (tests/fixtures).
+bool LoadRegFixture(const std::string& name, std::string* error);
+
+// A test that owns a state root holding the driver's Parameter key.
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // Loads a fixture and fails the test when it does not load.
+  void Load(const std::string& fixture);
+  void LoadText(const std::string& text);
+  TempRoot root_;
+};
+
+// The set is 3.8 MB: tests keep theirs on the heap.
+struct SetBox {
+  SetBox();
+  ~SetBox();
+  TkcConfigSet* set;
+  TkcConfigSet* operator->() { return set; }
+};
+
+}  // namespace tkctest

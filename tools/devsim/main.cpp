@@ -1,0 +1,158 @@
+// tarvik-devsim: plays any number of device servers for tests and manual
+// tries, inside a private network namespace only.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device_file.h"
+#include "event_loop.h"
+#include "netns_check.h"
+#include "sim_device.h"
+#include "udp_discovery.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: tarvik-devsim [options] DEVICE-FILE\n"
+    "\n"
+    "Simulates the device servers listed in DEVICE-FILE: each answers the UDP\n"
+    "discovery request and applies UDP configuration commands sent to its MAC.\n"
+    "Runs only in a network namespace whose one interface is lo (see\n"
+    "tests/netns/run-in-netns.sh); it refuses to start anywhere else.\n"
+    "\n"
+    "options:\n"
+    "  --log FILE        append every datagram received and every change made\n"
+    "  --ready-file FILE create FILE once the sockets are bound\n"
+    "  --udp-port N      discovery port to listen on (default 57188)\n"
+    "  --reply-port N    port replies and confirmations go to (default 54321)\n"
+    "  --help            this text\n"
+    "\n"
+    "DEVICE-FILE: lines \"key = value\", \"#\" comment lines, and \"[device]\"\n"
+    "starting each device's section. Keys of a device:\n"
+    "  name      model name sent as NAME=       (e.g. Q410X-2)\n"
+    "  alias     ALIAS=                         (default empty)\n"
+    "  mac       MAC= and the address of configuration commands (required)\n"
+    "  ip, mask, gateway  IP=, MASK=, GATEWAY=  (defaults 10.77.0.1,\n"
+    "            255.255.255.0, 0.0.0.0)\n"
+    "  dhcp      DHCP= (0 or 1; default 0)\n"
+    "  fault     comma list of: none, silent (never answers a search), late\n"
+    "            (answers after delay ms, default 1500), duplicate (answers\n"
+    "            twice), malformed (answers \"KORVAXQ410X,8\"), nook (confirms a\n"
+    "            configuration with \"KORVAXQ410X,81,ER\"), noconfirm (applies a\n"
+    "            configuration without confirming)\n"
+    "  delay     milliseconds before answering a search (default 0)\n"
+    "  reply     exact discovery reply instead of the built one; escapes \\r\n"
+    "            \\n \\t \\\\ \\xHH\n"
+    "Other keys (for instance a command port or a password) are kept for the\n"
+    "device's further services and ignored by the UDP side. All devices\n"
+    "answer from the one socket on the namespace's address; the IP they report\n"
+    "is their ip key.\n"
+    "\n"
+    "Log lines: \"recv ADDR:PORT TEXT\" (escaped as above), \"config MAC\n"
+    "KEY=value...\", \"state mac=... name=... alias=... ip=... mask=...\n"
+    "gateway=... dhcp=...\" after each change.\n"
+    "\n"
+    "Example:\n"
+    "  [device]\n"
+    "  name = Q410X-2\n"
+    "  alias = lab\n"
+    "  mac = 02:4E:A7:00:00:01\n"
+    "  ip = 10.77.0.21\n"
+    "  [device]\n"
+    "  name = Q410X-4\n"
+    "  mac = 02:4E:A7:00:00:02\n"
+    "  fault = duplicate,late\n"
+    "  delay = 300\n";
+
+int Usage(const char* error) {
+  fprintf(stderr, "tarvik-devsim: %s (see --help)\n", error);
+  return 2;
+}
+
+bool PortValue(const char* text, int* out) {
+  char* end = nullptr;
+  long v = strtol(text, &end, 10);
+  if (*end != '\0' || v < 1 || v > 65535) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string logPath, readyPath, devicePath;
+  int udpPort = 57188, replyPort = 54321;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      fputs(kHelp, stdout);
+      return 0;
+    } else if (arg == "--log" && hasValue) {
+      logPath = argv[++i];
+    } else if (arg == "--ready-file" && hasValue) {
+      readyPath = argv[++i];
+    } else if (arg == "--udp-port" && hasValue) {
+      if (!PortValue(argv[++i], &udpPort)) return Usage("bad --udp-port");
+    } else if (arg == "--reply-port" && hasValue) {
+      if (!PortValue(argv[++i], &replyPort)) return Usage("bad --reply-port");
+    } else if (arg[0] == '-' || !devicePath.empty()) {
+      return Usage(("unexpected argument " + arg).c_str());
+    } else {
+      devicePath = arg;
+    }
+  }
+  if (devicePath.empty()) return Usage("no device file");
+
+  std::string why;
+  if (!tarvik::OnlyLoopbackNetwork(&why)) {
+    fprintf(stderr, "tarvik-devsim: %s\n", why.c_str());
+    return 3;
+  }
+
+  devsim::DeviceFile file;
+  std::string error;
+  if (!devsim::ReadDeviceFile(devicePath, &file, &error)) {
+    fprintf(stderr, "tarvik-devsim: %s\n", error.c_str());
+    return 2;
+  }
+  std::vector<std::unique_ptr<devsim::SimDevice>> devices;
+  for (size_t i = 0; i < file.devices.size(); ++i) {
+    auto device = std::make_unique<devsim::SimDevice>();
+    if (!device->Configure(file.devices[i], &error)) {
+      fprintf(stderr, "tarvik-devsim: %s: device %zu: %s\n", devicePath.c_str(), i + 1,
+              error.c_str());
+      return 2;
+    }
+    devices.push_back(std::move(device));
+  }
+
+  FILE* logFile = nullptr;
+  if (!logPath.empty() && !(logFile = fopen(logPath.c_str(), "a"))) {
+    fprintf(stderr, "tarvik-devsim: cannot open log %s\n", logPath.c_str());
+    return 2;
+  }
+  devsim::Log log(logFile);
+  devsim::EventLoop loop;
+  if (!loop.Valid()) {
+    fprintf(stderr, "tarvik-devsim: cannot set up the event loop\n");
+    return 1;
+  }
+  devsim::UdpDiscovery udp(&loop, &devices, &log, replyPort);
+  if (!udp.Start(udpPort, &error)) {
+    fprintf(stderr, "tarvik-devsim: %s\n", error.c_str());
+    return 1;
+  }
+  if (!readyPath.empty()) {
+    FILE* ready = fopen(readyPath.c_str(), "w");
+    if (ready) fclose(ready);
+  }
+  printf("tarvik-devsim: %zu devices on UDP %d\n", devices.size(), udpPort);
+  fflush(stdout);
+  int rc = loop.Run();
+  if (logFile) fclose(logFile);
+  return rc;
+}
