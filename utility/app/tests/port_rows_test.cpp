@@ -45,9 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
 ServerRecord FourPortServer(const char* name) {
   ServerRecord r = MakeServer(name, "10.0.0.1");
   r.PortNo = 4;
-  r.PortMap[0].ComNo = 0;
-  r.PortMap[1].ComNo = PortWord(0, 0, 0, 0, true);
-  for (uint32_t p = 1; p <= 4; ++p) r.PortMap[p + 1].ComNo = PortWord(p + 10, p, p, 0);
+  r.PortMap[0].Com = 0;
+  r.PortMap[1].Com = PortWord(0, 0, 0, 0, true);
+  for (uint32_t p = 1; p <= 4; ++p) r.PortMap[p + 1].Com = PortWord(p + 10, p, p, 0);
   return r;
 }
 
@@ -59,7 +59,7 @@ TEST(PortRows, UnmappedIoPortOfAReservingDevice) {
   EXPECT_EQ(rows[0].com, "Reserved");
   EXPECT_EQ(rows[0].baud, "N/A");
 
-  r.PortMap[0].ComNo = 5;
+  r.PortMap[0].Com = 5;
   rows = PortRows(r, 0);
   EXPECT_EQ(rows[0].com, "COM5");
   EXPECT_EQ(rows[0].baud, "N/A");
@@ -67,7 +67,7 @@ TEST(PortRows, UnmappedIoPortOfAReservingDevice) {
 
 TEST(PortRows, UnmappedPortsOfOtherDevicesShowUnMap) {
   ServerRecord r = FourPortServer("NH-0410");
-  r.PortMap[2].ComNo &= ~0xFFFu;
+  r.PortMap[2].Com &= ~0xFFFu;
   auto rows = PortRows(r, 0);
   EXPECT_EQ(rows[0].com, "UnMap");
   EXPECT_EQ(rows[1].com, "UnMap");
@@ -77,8 +77,8 @@ TEST(PortRows, UnmappedPortsOfOtherDevicesShowUnMap) {
 TEST(PortRows, FirstDataPortReservedOnTwoModels) {
   for (const char* name : {"RF-0301", "NJ-674"}) {
     ServerRecord r = FourPortServer(name);
-    r.PortMap[2].ComNo &= ~0xFFFu;
-    r.PortMap[4].ComNo &= ~0xFFFu;
+    r.PortMap[2].Com &= ~0xFFFu;
+    r.PortMap[4].Com &= ~0xFFFu;
     auto rows = PortRows(r, 0);
     EXPECT_EQ(rows[1].com, "Reserved") << name;
     EXPECT_EQ(rows[3].com, "UnMap") << name;
@@ -104,10 +104,10 @@ TEST(PortRows, BaseUnitSkipsCommandPortAndAnUnusableSecondPort) {
 TEST(PortRows, SlotShowsOnlyItsOwnPorts) {
   ServerRecord r = MakeServer("ZKCJ-5000", "10.0.0.1");
   r.PortNo = 4;
-  r.PortMap[2].ComNo = PortWord(3, 1, 1, 0);
-  r.PortMap[3].ComNo = PortWord(4, 2, 1, 0);
-  r.PortMap[4].ComNo = PortWord(7, 10, 1, 1, true);
-  r.PortMap[5].ComNo = PortWord(0, 11, 2, 1);
+  r.PortMap[2].Com = PortWord(3, 1, 1, 0);
+  r.PortMap[3].Com = PortWord(4, 2, 1, 0);
+  r.PortMap[4].Com = PortWord(7, 10, 1, 1, true);
+  r.PortMap[5].Com = PortWord(0, 11, 2, 1);
   auto rows = PortRows(r, 1);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].port, "Port 10");
