@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
