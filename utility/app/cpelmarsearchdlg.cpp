@@ -58,6 +58,8 @@ CPelmarSearchDlg::CPelmarSearchDlg(QWidget* parent)
   QStringList titles;
   for (const Column& column : kColumns) titles << QString::fromLatin1(column.title);
   m_list->setHeaderLabels(titles);
+  // Every column keeps the width it is given, the last one too.
+  m_list->header()->setStretchLastSection(false);
   for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
     m_list->setColumnWidth(i, kColumns[i].width);
   // The selection stays visible when the list loses the focus.
