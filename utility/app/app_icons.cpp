@@ -1,5 +1,6 @@
 #include "app_icons.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -131,12 +132,17 @@ QPixmap LogoPixmap(const QSize& size) {
   p.drawRoundedRect(r, 6, 6);
   const qreal mark = qMin(r.height() * 0.7, r.width() * 0.35);
   DrawDevice(p, QRectF(r.left() + 6, r.center().y() - mark / 2, mark, mark));
+  // The name as large as the room beside the mark allows.
+  const QRectF room(r.left() + mark + 10, r.top(), r.width() - mark - 14, r.height());
   QFont font = p.font();
   font.setBold(true);
-  font.setPixelSize(qMax(8, int(r.height() * 0.28)));
+  int pixels = qMax(8, int(r.height() * 0.32));
+  for (; pixels > 6; --pixels) {
+    font.setPixelSize(pixels);
+    if (QFontMetricsF(font).horizontalAdvance(QStringLiteral("TARVIK")) <= room.width()) break;
+  }
   p.setFont(font);
   p.setPen(QColor(25, 55, 100));
-  p.drawText(QRectF(r.left() + mark + 10, r.top(), r.width() - mark - 14, r.height()),
-             Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("TARVIK"));
+  p.drawText(room, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("TARVIK"));
   return pixmap;
 }

@@ -108,23 +108,30 @@ CPelmarDlg::CPelmarDlg(QWidget* parent)
   m_remove->setEnabled(false);
   m_configUdp->setEnabled(false);
 
-  // The left column in dialog units: the logo, then the buttons.
-  m_logo->setGeometry(DialogUnitsX(this, 7), DialogUnitsY(this, 7), DialogUnitsX(this, 60),
-                      DialogUnitsY(this, 36));
+  // The left column in dialog units (the logo, then the buttons), made wide
+  // enough for the longest button text in the desktop's font.
+  int column = DialogUnitsX(this, 60);
+  for (CIconButton* button : {m_add, m_remove, m_web, m_search, m_configUdp, m_exit}) {
+    button->setIcon(IconFor(CommandIcon::kWeb));  // room for the icon while measuring
+    column = qMax(column, button->sizeHint().width() + DialogUnitsX(this, 4));
+    button->setIcon(QIcon());
+  }
+  const int left = DialogUnitsX(this, 7);
+  m_logo->setGeometry(left, DialogUnitsY(this, 7), column, DialogUnitsY(this, 36));
   int top = 49;
   for (CIconButton* button : {m_add, m_remove, m_web, m_search, m_configUdp, m_exit}) {
-    button->setGeometry(DialogUnitsX(this, 7), DialogUnitsY(this, top), DialogUnitsX(this, 60),
-                        DialogUnitsY(this, 17));
+    button->setGeometry(left, DialogUnitsY(this, top), column, DialogUnitsY(this, 17));
     top += 22;
   }
-  m_tabs->move(DialogUnitsX(this, 74), DialogUnitsY(this, 7));
+  m_tabs->move(left + column + DialogUnitsX(this, 7), DialogUnitsY(this, 7));
 
   m_timer->setObjectName(QStringLiteral("tickTimer"));
   m_timer->setInterval(kTickMs);
   connect(m_timer, &QTimer::timeout, this, &CPelmarDlg::OnTimerTick);
   connect(m_menu, &CPelmarMenu::commandTriggered, this, &CPelmarDlg::RunCommand);
 
-  const QSize client = DialogUnitsToPixels(this, QSize(422, 188));
+  QSize client = DialogUnitsToPixels(this, QSize(422, 188));
+  client.setWidth(qMax(client.width(), m_tabs->x() + DialogUnitsX(this, 340)));
   resize(client.width(), client.height() + m_menu->Bar()->sizeHint().height());
 }
 
@@ -147,6 +154,8 @@ void CPelmarDlg::InitDialog() {
   m_serverPane = CreateServerPane(m_menu);
   m_searchPane = CreateSearchPane();
   for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
+  m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));
+  m_menu->Enable(PelmarCommand::kExport, IsAvailable(PelmarCommand::kExport));
   for (auto [key, command] : {std::pair{Qt::Key_F2, PelmarCommand::kEditAlias},
                               std::pair{Qt::Key_F3, PelmarCommand::kEditHost}}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
@@ -160,6 +169,7 @@ void CPelmarDlg::InitDialog() {
   m_statusBar->setSizeGripEnabled(false);
   m_statusPane = new QLabel(QStringLiteral("Status"), m_statusBar);
   m_statusBar->addWidget(m_statusPane, 1);
+  m_statusBar->show();
 
   // Tool tips.
   for (size_t i = 0; i < std::size(kButtonRows); ++i)
@@ -231,6 +241,8 @@ bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
   for (PelmarCommand missing : kNotYetBuilt)
     if (missing == command) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
+  if (command == PelmarCommand::kImport || command == PelmarCommand::kExport)
+    return CfgHasFileTransfer();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
   if (command == PelmarCommand::kConfigureUdp)
     return m_searchPane && m_searchPane->CanConfigureByUdp();

@@ -186,13 +186,13 @@ void TestConfigTransfer::importOutcomes() {
   // The set agrees with the store afterwards, and a replaced store means the
   // driver has to be restarted.
   QCOMPARE(App().config.Servers, storeReplaced ? 2u : 1u);
-  QCOMPARE(QByteArray(App().config.Server[0].ServerName),
+  QCOMPARE(QByteArray(App().config.Records[0].ServerName),
            QByteArray(storeReplaced ? "VF-2210" : "NGR-3004"));
   QCOMPARE(App().restartPending, storeReplaced);
 }
 
 void TestConfigTransfer::exportCancelled() {
-  tarvik::CopyText(App().config.Server[0].AliasName, "Line 4");
+  tarvik::CopyText(App().config.Records[0].AliasName, "Line 4");
   m_ui->CancelFileDialog();
   m_dlg->ExportConfiguration();
   // The set went to the store before the dialog opened.
@@ -223,7 +223,7 @@ void TestConfigTransfer::exportOutcomes() {
   QFETCH(uint, status);
   QFETCH(QString, text);
   QFETCH(uint, flags);
-  tarvik::CopyText(App().config.Server[0].AliasName, "Line 4");
+  tarvik::CopyText(App().config.Records[0].AliasName, "Line 4");
   std::string aliasSeenByExport;
   std::string exportedPath;
   SetExportFunction([&](const std::string& path) {
