@@ -32,6 +32,20 @@ function(tarvik_abi_library name)
   if(ARG_LIBS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   endif()
+  # Hidden visibility does not reach the standard library's template code,
+  # which is declared visible; a version script made from the .def keeps the
+  # dynamic symbol table to the exports.
+  file(STRINGS ${ARG_DEF} def_lines REGEX "@")
+  set(map "{\n  global:\n")
+  foreach(line ${def_lines})
+    string(REGEX REPLACE "^[ \t]*([A-Za-z_0-9]+).*" "\\1" export "${line}")
+    string(APPEND map "    ${export};\n")
+  endforeach()
+  string(APPEND map "  local: *;\n};\n")
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name}.map "${map}")
+  target_link_options(${name} PRIVATE -Wl,--version-script=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_DEF})
   if(NOT TARVIK_FUZZ)
     add_test(NAME abi_${name}
       COMMAND ${CMAKE_SOURCE_DIR}/tools/check-abi.sh $<TARGET_FILE:${name}> ${ARG_DEF})
@@ -53,12 +67,15 @@ function(tarvik_fuzzer name)
   if(NOT secs)
     set(secs 20)
   endif()
+  # New inputs go to a working corpus in the build tree; the seeds in the
+  # source tree are only read.
+  set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  file(MAKE_DIRECTORY ${work} ${CMAKE_BINARY_DIR}/fuzz-artifacts)
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             $<TARGET_FILE:${name}> -max_total_time=${secs} -timeout=10
-            -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/ ${ARG_CORPUS})
+            -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-artifacts/ ${work} ${ARG_CORPUS})
   set_tests_properties(${name} PROPERTIES LABELS fuzz)
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-artifacts)
 endfunction()
 
 # tarvik_gtest(name SOURCES ... LIBS ... [LABELS ...])

@@ -71,7 +71,9 @@ FINDRA_API void Findra_Close(void);
 /* Ordinal 4. Starts a search: chooses the local addresses, empties the
  * result list, sends request (NULL: "KORVAXQ410X,00\r") from each local
  * address to address:port (port 0, negative or above 65535: 57188) and
- * returns with the receiver thread running. A search already running is
+ * returns with the receiver thread running. The address is converted as
+ * inet_addr() does: a text that is no address (or NULL) means
+ * 255.255.255.255. A search already running is
  * stopped and waited for first; a stop request left over from it is
  * cleared. Sending failures show "client socket() failed" or "Sender bind()
  * failed" and end the sending; the search still runs.

@@ -253,9 +253,9 @@ Engine::Take Engine::TakeBootpRequest(char* buffer) {
   return LimitReached() ? Take::kLimit : Take::kTaken;
 }
 
-bool Engine::TakeBatch(int fd, char* buffer) {
+bool Engine::TakeBatch(Take (Engine::*take)(char*), char* buffer) {
   for (int i = 0; i < kBatch; ++i) {
-    Take t = fd == listen_.Get() ? TakeReply(buffer) : TakeBootpRequest(buffer);
+    Take t = (this->*take)(buffer);
     if (t == Take::kLimit) return true;
     if (t == Take::kNothing) break;
   }
@@ -270,8 +270,8 @@ void Engine::ReceiverThread() {
     int ready = poll(fds, haveBootp ? 3 : 2, 1);
     if (ready < 0 && errno != EINTR) Message("Winsock select() error.");
     if (ready > 0) {
-      if ((fds[0].revents & POLLIN) && TakeBatch(listen_.Get(), buffer)) break;
-      if (haveBootp && (fds[2].revents & POLLIN) && TakeBatch(bootp_.Get(), buffer)) break;
+      if ((fds[0].revents & POLLIN) && TakeBatch(&Engine::TakeReply, buffer)) break;
+      if (haveBootp && (fds[2].revents & POLLIN) && TakeBatch(&Engine::TakeBootpRequest, buffer)) break;
     }
     if (timing_.load(std::memory_order_acquire) &&
         tarvik::TickCount() - startTime_.load() > searchTimeMs_.load()) {

@@ -68,9 +68,9 @@ class Engine {
   // Handles one datagram waiting on the listen or BOOTP socket.
   Take TakeReply(char* buffer);
   Take TakeBootpRequest(char* buffer);
-  // Takes up to a batch of waiting datagrams from fd. True when the module
-  // limit is reached.
-  bool TakeBatch(int fd, char* buffer);
+  // Takes up to a batch of waiting datagrams with take. True when the
+  // module limit is reached.
+  bool TakeBatch(Take (Engine::*take)(char*), char* buffer);
   bool LimitReached() const;
   // Stops a running search and waits for its thread; also collects the
   // thread of a search that ended on its own.

@@ -166,5 +166,28 @@ TEST_F(Search, FiveHundredDevicesEachRecordedOnce) {
   EXPECT_EQ(macs.count(MacOf(500)), 1u);
 }
 
+TEST_F(Search, RepliesArrivingWhileRequestsArePacedAreAllKept) {
+  // Ten primary addresses: the search sends from nine, about a second of
+  // pacing, and every device answers each request at once.
+  for (int net = 1; net <= 9; ++net) {
+    std::string add = "ip addr add 10.77." + std::to_string(net) + ".1/24 dev lo";
+    ASSERT_EQ(system(add.c_str()), 0);
+  }
+  std::string devices;
+  for (int i = 1; i <= 500; ++i) devices += DeviceSection("Q410X", MacOf(i));
+  ASSERT_TRUE(devsim_.Start(devices));
+  ASSERT_EQ(Findra_Init(0), 0);
+  SearchToEnd(1000);
+  const int sentFrom = Findra_GetLocalIPCount();
+  const int count = Findra_GetCount();
+  for (int net = 1; net <= 9; ++net) {
+    std::string del = "ip addr del 10.77." + std::to_string(net) + ".1/24 dev lo";
+    ASSERT_EQ(system(del.c_str()), 0);
+  }
+  EXPECT_EQ(sentFrom, 9);
+  EXPECT_EQ(count, 500);
+  EXPECT_EQ(devsim_.LogLinesStarting("recv ").size(), 9u);
+}
+
 }  // namespace
 }  // namespace findra_test

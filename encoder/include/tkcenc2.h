@@ -18,11 +18,9 @@
 #ifndef TKCENC2_H
 #define TKCENC2_H
 
-#if defined(_WIN32)
-#  define TKCENC2_API __declspec(dllexport)
-#else
-#  define TKCENC2_API __attribute__((visibility("default")))
-#endif
+/* The library is built with hidden visibility: only what carries this
+ * macro is exported. */
+#define TKCENC2_API __attribute__((visibility("default")))
 
 /* Size of an output buffer that always suffices for TkcEnc2_Encode
  * (84 symbols and the NUL) and for TkcEnc2_Decode (30 characters and the

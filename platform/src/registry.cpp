@@ -130,9 +130,10 @@ bool FileWritable(const std::string& path) {
 
 // Opens (or reopens, when the state root changed) the process's connection.
 LSTATUS EnsureOpenLocked(Store& s) {
+  // A transaction stays with the store it began on.
+  if (s.db && s.depth > 0) return kErrorSuccess;
   const std::string path = RegistryPath();
   if (s.db && s.path == path) return kErrorSuccess;
-  if (s.db && s.depth > 0) return kErrorBusy;  // root switched mid-transaction
   CloseLocked(s);
   EnsureStateRoot(nullptr);
   const bool writable = FileWritable(path);

@@ -11,7 +11,7 @@
 #   --devsim-bin PATH the simulator program (default: $TARVIK_DEVSIM, else
 #                     tarvik-devsim on PATH)
 #   --devsim-log FILE the simulator's log (default: none)
-#   --addr CIDR       one more address on lo (10.77.0.0/24 addresses only)
+#   --addr CIDR       one more address on lo (within 10.77.0.0/16)
 #
 # Exit status: COMMAND's; 77 when no namespace can be made here (CTest's
 # skip code); 3 when the namespace check fails; 2 for a usage error.
@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
     --devsim-log) [ $# -ge 2 ] || usage; devsim_log=$2; shift 2 ;;
     --addr)
       [ $# -ge 2 ] || usage
-      case $2 in 10.77.0.*/*) ;; *) echo "run-in-netns: --addr must lie in 10.77.0.0/24" >&2; exit 2 ;; esac
+      case $2 in 10.77.*/*) ;; *) echo "run-in-netns: --addr must lie in 10.77.0.0/16" >&2; exit 2 ;; esac
       addrs+=("$2"); shift 2 ;;
     --) shift; break ;;
     -h|--help) usage ;;

@@ -110,28 +110,28 @@ void UdpDiscovery::Configure(const std::string& command, const sockaddr_in& from
   }
   parts.push_back(Trim(command.substr(start)));
   const std::string mac = parts.front();
-  SimDevice* device = nullptr;
-  for (const auto& d : *devices_) {
-    if (d->HasMac(mac)) device = d.get();
+  bool any = false;
+  // Every device with that MAC takes the command, as every box on a LAN
+  // would; each confirms on its own.
+  for (const auto& device : *devices_) {
+    if (!device->HasMac(mac)) continue;
+    any = true;
+    std::string applied;
+    for (size_t i = 1; i < parts.size(); ++i) {
+      if (parts[i].empty()) continue;
+      size_t eq = parts[i].find('=');
+      std::string key = parts[i].substr(0, eq);
+      std::string value = eq == std::string::npos ? std::string() : parts[i].substr(eq + 1);
+      applied += device->ApplyField(key, value) ? " " + parts[i] : " ignored:" + parts[i];
+    }
+    log_->Line("config " + mac + applied);
+    log_->Line("state " + device->Describe());
+    if (device->Has(kFaultNoConfirm)) continue;
+    sockaddr_in to = from;
+    to.sin_port = htons(static_cast<uint16_t>(replyPort_));
+    Send(device->Has(kFaultNoOk) ? "KORVAXQ410X,81,ER\r" : "KORVAXQ410X,81,OK\r", to);
   }
-  if (!device) {
-    log_->Line("config " + mac + " no such device");
-    return;
-  }
-  std::string applied;
-  for (size_t i = 1; i < parts.size(); ++i) {
-    if (parts[i].empty()) continue;
-    size_t eq = parts[i].find('=');
-    std::string key = parts[i].substr(0, eq);
-    std::string value = eq == std::string::npos ? std::string() : parts[i].substr(eq + 1);
-    applied += device->ApplyField(key, value) ? " " + parts[i] : " ignored:" + parts[i];
-  }
-  log_->Line("config " + mac + applied);
-  log_->Line("state " + device->Describe());
-  if (device->Has(kFaultNoConfirm)) return;
-  sockaddr_in to = from;
-  to.sin_port = htons(static_cast<uint16_t>(replyPort_));
-  Send(device->Has(kFaultNoOk) ? "KORVAXQ410X,81,ER\r" : "KORVAXQ410X,81,OK\r", to);
+  if (!any) log_->Line("config " + mac + " no such device");
 }
 
 void UdpDiscovery::Send(const std::string& datagram, const sockaddr_in& to) {

@@ -121,6 +121,9 @@ class Parser {
     while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
     std::string header = i < lines_.size() ? Trim(lines_[i]) : std::string();
     if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
+    if (header.compare(0, 2, "\xFF\xFE") == 0) {
+      return Fail(1, "file is in UTF-16; save it as 8-bit text");
+    }
     if (header != kHeader5 && header != kHeader4) {
       return Fail(i < lines_.size() ? static_cast<int>(i) + 1 : 1,
                   std::string("file must begin with \"") + kHeader5 + "\" or \"" + kHeader4 + "\"");

@@ -1,5 +1,7 @@
 #include "reg_store_io.h"
 
+#include <strings.h>
+
 #include <cstdint>
 
 #include "reg_format.h"
@@ -49,6 +51,34 @@ LSTATUS AppendTree(const RegKey& key, const std::string& path, std::string* text
     if (st == tarvik::kErrorSuccess) st = AppendTree(child, Join(path, name), text);
     if (st != tarvik::kErrorSuccess) return st;
   }
+}
+
+// The path as the store spells it, whatever case the caller typed.
+LSTATUS StoredPath(const std::string& path, std::string* stored) {
+  stored->clear();
+  RegKey key;
+  LSTATUS st = key.Open("", RegAccess::kRead);
+  size_t start = 0;
+  while (st == tarvik::kErrorSuccess && start < path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    char name[256];
+    for (uint32_t index = 0;; ++index) {
+      uint32_t nameSize = sizeof name;
+      st = key.EnumKey(index, name, &nameSize);
+      if (st != tarvik::kErrorSuccess) break;
+      if (strcasecmp(name, part.c_str()) == 0) break;
+    }
+    if (st == tarvik::kErrorNoMoreItems) st = tarvik::kErrorFileNotFound;
+    if (st == tarvik::kErrorSuccess) {
+      *stored = Join(*stored, name);
+      st = key.Open(key, name, RegAccess::kRead);
+    }
+  }
+  return st;
 }
 
 bool Fail(int line, const std::string& what, LSTATUS status, RegFileError* error) {
@@ -116,11 +146,13 @@ bool ImportRegEntries(const std::vector<RegFileEntry>& entries, RegFileError* er
 LSTATUS ExportRegTree(const std::string& path, std::string* text) {
   tarvik::RegTransaction snapshot(tarvik::RegTransaction::Mode::kRead);
   if (snapshot.Status() != tarvik::kErrorSuccess) return snapshot.Status();
+  std::string stored;
+  LSTATUS st = StoredPath(path, &stored);
   RegKey key;
-  LSTATUS st = key.Open(path, RegAccess::kRead);
+  if (st == tarvik::kErrorSuccess) st = key.Open(stored, RegAccess::kRead);
   if (st != tarvik::kErrorSuccess) return st;
   *text = std::string(kRegFileHeader) + "\n\n";
-  return AppendTree(key, key.Path(), text);
+  return AppendTree(key, stored, text);
 }
 
 LSTATUS DeleteRegTree(const std::string& path) {

@@ -105,6 +105,16 @@ TEST_F(TarvikReg, ExportWritesKeysInCreationOrderWithTheHeader) {
   EXPECT_NE(text.find("@=\"default\"\n"), std::string::npos);
 }
 
+TEST_F(TarvikReg, ExportOfOneKeyHoldsItsSubtreeAsTheStoreSpellsIt) {
+  FillStore();
+  const Result result = Reg({"export", "hklm\\system\\currentcontrolset\\services\\vonderil\\parameter\\server1"});
+  ASSERT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter\\Server1]\n"
+            "\"ComNo1\"=dword:80000003\n\n");
+}
+
 TEST_F(TarvikReg, EightBitStringsRoundTripByteForByte) {
   FillStore();
   ASSERT_EQ(Reg({"export", "HKEY_LOCAL_MACHINE", File("store.reg")}).code, 0);

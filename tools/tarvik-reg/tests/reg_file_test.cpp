@@ -111,6 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"NoHeader", "[HKEY_LOCAL_MACHINE\\K]\n", 1},
         BadFile{"WrongHeader", "\nWindows Registry Editor Version 4.00\n", 2},
         BadFile{"EmptyFile", "", 1},
+        BadFile{"Utf16", std::string("\xff\xfeW\0i\0n\0", 8), 1},
         BadFile{"ValueBeforeKey", "REGEDIT4\n\"a\"=\"b\"\n", 2},
         BadFile{"ValueAfterKeyDeletion", std::string(kHead) + "[-HKLM\\K]\n\"a\"=\"b\"\n", 5},
         BadFile{"OtherRoot", std::string(kHead) + "[HKEY_CURRENT_USER\\K]\n", 4},
