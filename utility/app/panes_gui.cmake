@@ -47,3 +47,16 @@ add_test(NAME tst_cpelmarsearchdlg_many
 set_tests_properties(tst_cpelmarsearchdlg_many PROPERTIES
                      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PANES_MANY_DEVICES=1"
                      LABELS "netns;gui" SKIP_RETURN_CODE 77 RUN_SERIAL ON)
+
+# The main window's search procedure with the real panes.
+add_executable(tst_searchservers ${PANES_DIR}/tests/tst_searchservers.cpp)
+set_target_properties(tst_searchservers PROPERTIES AUTOMOC ON)
+target_link_libraries(tst_searchservers PRIVATE tarvik-app tarvik-uitest Qt6::Test)
+add_dependencies(tst_searchservers tarvik-devsim)
+add_test(NAME tst_searchservers
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/netns/run-in-netns.sh
+          --devsim ${PANES_DIR}/tests/search_devices.txt
+          --devsim-bin $<TARGET_FILE:tarvik-devsim>
+          -- $<TARGET_FILE:tst_searchservers>)
+set_tests_properties(tst_searchservers PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen
+                     LABELS "netns;gui" SKIP_RETURN_CODE 77 RUN_SERIAL ON)
