@@ -90,7 +90,9 @@ QAction* CPelmarSearchDlg::MenuAction(int item) const {
   return item >= 0 && item < static_cast<int>(std::size(m_actions)) ? m_actions[item] : nullptr;
 }
 
-bool CPelmarSearchDlg::CanSearch() const { return true; }
+// The search loop lets the window handle its events, so a second search
+// could be asked for while one runs; it must wait for the first to end.
+bool CPelmarSearchDlg::CanSearch() const { return !m_searching; }
 
 bool CPelmarSearchDlg::CanConfigureByUdp() const { return false; }
 
@@ -106,6 +108,12 @@ void CPelmarSearchDlg::ShowSearchMessage(const char* format, int result) {
 }
 
 void CPelmarSearchDlg::Search() {
+  if (m_searching) return;
+  m_searching = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{m_searching};
   AppState& state = App();
   m_list->clear();
   m_rows.Clear();
@@ -236,12 +244,15 @@ void CPelmarSearchDlg::GetAliasNames() {
 }
 
 bool CPelmarSearchDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_list->viewport()) {
+  if (watched == m_list->viewport() && (event->type() == QEvent::MouseButtonRelease ||
+                                        event->type() == QEvent::MouseButtonDblClick)) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
-      LeftClick();
-    else if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
-      DoubleClickAt(mouse->position().toPoint());
+    if (mouse->button() == Qt::LeftButton) {
+      if (event->type() == QEvent::MouseButtonRelease)
+        LeftClick();
+      else
+        DoubleClickAt(mouse->position().toPoint());
+    }
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -63,4 +63,5 @@ class CPelmarSearchDlg : public QWidget {
   QMenu* m_menu;
   QAction* m_actions[5] = {};
   tarvik::app::SearchRowMap m_rows;
+  bool m_searching = false;
 };

@@ -13,6 +13,7 @@
 #include "cpelmardlg.h"
 #include "cpelmarsearchdlg.h"
 #include "tarvik/registry.h"
+#include "tarvik/ui_hooks.h"
 #include "tarvikcfg.h"
 #include "temp_root.h"
 #include "ui_hook_double.h"
@@ -40,6 +41,8 @@ void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
   if (!InsidePrivateNamespace()) QSKIP("searches broadcast: run inside tests/netns/run-in-netns.sh");
   tarvik::TempStateRoot root;
   UiHookDouble ui;
+  // As the program's own hook: the search loop lets the window run.
+  tarvik::SetPumpHook([] { QCoreApplication::processEvents(); });
   ResetAppState();
   tarvik::RegKey services;
   QCOMPARE(services.Create(TKC_SERVICES_KEY), tarvik::kErrorSuccess);
@@ -51,7 +54,18 @@ void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
   CIconButton* search = dlg->Button(PelmarCommand::kSearchServers);
   QVERIFY(search->isEnabled());
 
+  // Halfway through the search (the window keeps handling its events, the
+  // ticks included) the button is grey and a second search does nothing.
+  bool enabledMidway = true;
+  int rowsMidway = -1;
+  QTimer::singleShot(1600, dlg.get(), [&] {
+    enabledMidway = search->isEnabled();
+    rowsMidway = dlg->SearchPane()->List()->topLevelItemCount();
+    dlg->SearchPane()->Search();
+  });
   QTest::mouseClick(search, Qt::LeftButton);
+  QVERIFY(!enabledMidway);
+  QCOMPARE(rowsMidway, 3);
   QCOMPARE(dlg->Tabs()->CurrentIndex(), 1);
   QVERIFY(search->isEnabled());
   QTreeWidget* list = dlg->SearchPane()->List();
@@ -71,6 +85,7 @@ void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
 
   dlg->reject();
   QVERIFY(!App().discoveryReady);
+  tarvik::SetPumpHook(nullptr);
 }
 
 QTEST_MAIN(TestSearchServers)
