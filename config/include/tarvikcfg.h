@@ -29,8 +29,9 @@
  *  24  a size argument or a set's SizeStamp is wrong, or a pointer argument
  *      is null
  *  25  too many ports in a server record; an unknown device name
- * Codes 1 to 7 belong to the driver link and 2, 11 to 17, 20, 22, 23 and 26
- * to 28 to the configuration files, declared below with those operations.
+ * Codes 1 and 4 to 7 belong to the driver link and 2, 11 to 17, 20, 22, 23
+ * and 26 to 28 to the configuration files, declared below with those
+ * operations.
  *
  * The port-mapping words are a storage format; reach their fields through
  * tarvik_portmap.h.

@@ -33,9 +33,13 @@ std::string PortValueName(const char* format, uint32_t port) {
   return name;
 }
 
-void ValueWriter::Dword(const std::string& name, uint32_t value) { Note(key_.SetDword(name, value)); }
+void ValueWriter::Dword(const std::string& name, uint32_t value) {
+  if (status_ != tarvik::kErrorSuccess) return;
+  Note(key_.SetDword(name, value));
+}
 
 void ValueWriter::Text(const std::string& name, const char* field, size_t size) {
+  if (status_ != tarvik::kErrorSuccess) return;
   char text[TKC_HOSTNAME_SIZE];
   if (size > sizeof(text)) size = sizeof(text);
   const size_t length = strnlen(field, size - 1);

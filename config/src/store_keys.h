@@ -23,8 +23,10 @@ std::string ServerSubkeyName(uint64_t index);
 // A per-port value name such as "ComNo%d" for data port `port` (1-based).
 std::string PortValueName(const char* format, uint32_t port);
 
-// Writes values and remembers the first failure, so that a run of writes
-// can be checked once.
+// Writes values until the first failure and remembers it, so that a run
+// of writes can be checked once. Nothing is written after a failure: a store
+// that failed a write may have given up the transaction, and a later write
+// would then land on its own.
 class ValueWriter {
  public:
   explicit ValueWriter(tarvik::RegKey& key) : key_(key) {}

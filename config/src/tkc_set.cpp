@@ -24,22 +24,19 @@ struct PwFix {
   uint32_t record;
 };
 
-// Creates the missing "PW" values in one commit. Returns the records whose
-// fix failed (all of them when the commit fails).
+// Creates the missing "PW" values in one commit. Returns the records of
+// the servers whose "PW" could not be created: none, or all of them when
+// the store failed (it fails whole, so no server is kept on a half-made fix).
 std::vector<uint32_t> CreateMissingPw(const std::vector<PwFix>& fixes) {
-  std::vector<uint32_t> failed;
   RegTransaction tx(RegTransaction::Mode::kWrite);
   RegKey params;
   bool ok = tx.Status() == kErrorSuccess && tkc::OpenParameterKey(&params);
-  for (const PwFix& fix : fixes) {
-    if (!ok) break;
-    if (tkc::CreateEmptyPw(params, fix.subkeyIndex) != TKC_OK) {
-      if (fix.record != kNoRecord) failed.push_back(fix.record);
-    }
+  for (size_t i = 0; ok && i < fixes.size(); ++i) {
+    ok = tkc::CreateEmptyPw(params, fixes[i].subkeyIndex) == TKC_OK;
   }
   if (ok) ok = tx.Commit() == kErrorSuccess;
+  std::vector<uint32_t> failed;
   if (!ok) {
-    failed.clear();
     for (const PwFix& fix : fixes) {
       if (fix.record != kNoRecord) failed.push_back(fix.record);
     }

@@ -1,6 +1,5 @@
 // Test support for the configuration store: a private state root per test
-// and a loader for fixture stores written in the registry editor's .reg
-// text format.
+// and fixture stores in the registry editor's .reg text format.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -23,11 +22,8 @@ class TempRoot {
   std::string path_;
 };
 
-// Applies .reg text to the store: "[HKEY_LOCAL_MACHINE\...]" creates a key,
-// "[-HKEY_LOCAL_MACHINE\...]" deletes one, and values may be
-// "Name"="text", "Name"=dword:hhhhhhhh, "Name"=hex:.. or hex(N):.. (lines
-// continued with a trailing backslash), "Name"=- (delete). Returns false
-// with a message naming the line on malformed input.
+// Applies .reg text to the store with tarvik-reg's import (the header line
+// may be left out). Returns false with tarvik-reg's message on a fault.
 bool LoadRegText(const std::string& text, std::string* error);
 // Loads a file from the fixture folder (tests/fixtures).
 bool LoadRegFixture(const std::string& name, std::string* error);

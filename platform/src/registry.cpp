@@ -36,6 +36,28 @@ const char* const kSchema =
     "CREATE UNIQUE INDEX IF NOT EXISTS reg_value_name ON reg_value(key, name COLLATE NOCASE);"
     "INSERT OR IGNORE INTO reg_key(id, parent, name) VALUES(1, 0, 'HKEY_LOCAL_MACHINE');";
 
+// Keys every Windows machine has, so that callers may open them on a fresh
+// store: the services key and the system's serial-port list.
+const char* const kSeedKeys =
+    "INSERT INTO reg_key(parent, name) SELECT 1, 'SYSTEM' WHERE NOT EXISTS"
+    "  (SELECT 1 FROM reg_key WHERE parent = 1 AND name = 'SYSTEM' COLLATE NOCASE);"
+    "INSERT INTO reg_key(parent, name) SELECT id, 'CurrentControlSet' FROM reg_key k WHERE parent = 1"
+    "  AND name = 'SYSTEM' COLLATE NOCASE AND NOT EXISTS (SELECT 1 FROM reg_key WHERE parent = k.id"
+    "  AND name = 'CurrentControlSet' COLLATE NOCASE);"
+    "INSERT INTO reg_key(parent, name) SELECT c.id, 'Services' FROM reg_key s JOIN reg_key c"
+    "  ON c.parent = s.id WHERE s.parent = 1 AND s.name = 'SYSTEM' COLLATE NOCASE"
+    "  AND c.name = 'CurrentControlSet' COLLATE NOCASE AND NOT EXISTS (SELECT 1 FROM reg_key"
+    "  WHERE parent = c.id AND name = 'Services' COLLATE NOCASE);"
+    "INSERT INTO reg_key(parent, name) SELECT 1, 'HARDWARE' WHERE NOT EXISTS"
+    "  (SELECT 1 FROM reg_key WHERE parent = 1 AND name = 'HARDWARE' COLLATE NOCASE);"
+    "INSERT INTO reg_key(parent, name) SELECT id, 'DEVICEMAP' FROM reg_key k WHERE parent = 1"
+    "  AND name = 'HARDWARE' COLLATE NOCASE AND NOT EXISTS (SELECT 1 FROM reg_key WHERE parent = k.id"
+    "  AND name = 'DEVICEMAP' COLLATE NOCASE);"
+    "INSERT INTO reg_key(parent, name) SELECT d.id, 'SERIALCOMM' FROM reg_key h JOIN reg_key d"
+    "  ON d.parent = h.id WHERE h.parent = 1 AND h.name = 'HARDWARE' COLLATE NOCASE"
+    "  AND d.name = 'DEVICEMAP' COLLATE NOCASE AND NOT EXISTS (SELECT 1 FROM reg_key"
+    "  WHERE parent = d.id AND name = 'SERIALCOMM' COLLATE NOCASE);";
+
 enum Stmt {
   kFindKey,
   kInsertKey,
@@ -137,6 +159,7 @@ LSTATUS EnsureOpenLocked(Store& s) {
   CloseLocked(s);
   EnsureStateRoot(nullptr);
   const bool writable = FileWritable(path);
+  const bool fresh = ::access(path.c_str(), F_OK) != 0;
   const int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
   int rc = sqlite3_open_v2(path.c_str(), &s.db, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
@@ -151,6 +174,7 @@ LSTATUS EnsureOpenLocked(Store& s) {
     if (rc == SQLITE_OK) {
       rc = sqlite3_exec(s.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
       if (rc == SQLITE_OK) rc = sqlite3_exec(s.db, kSchema, nullptr, nullptr, nullptr);
+      if (rc == SQLITE_OK && fresh) rc = sqlite3_exec(s.db, kSeedKeys, nullptr, nullptr, nullptr);
       if (rc == SQLITE_OK) {
         rc = sqlite3_exec(s.db, "COMMIT", nullptr, nullptr, nullptr);
       } else {
@@ -307,6 +331,16 @@ LSTATUS DeleteTreeRows(Store& s, int64_t id) {
 
 using Lock = std::lock_guard<std::recursive_mutex>;
 
+// After a full disk or an I/O error SQLite may roll a whole transaction back
+// by itself; the writes that follow must not then commit one by one.
+bool TransactionLost(Store& s) {
+  if (s.depth > 0 && sqlite3_get_autocommit(s.db)) {
+    s.doomed = true;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 RegKey::RegKey(RegKey&& other) noexcept
@@ -341,6 +375,7 @@ static LSTATUS OpenFrom(int64_t from, const std::string& base, const std::string
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
   if (st != kErrorSuccess) return st;
+  if (create && TransactionLost(s)) return kErrorRegistryIoFailed;
   if (from != kRootId && !KeyExists(s, from)) return kErrorKeyDeleted;
   if (create && !s.writable) return kErrorAccessDenied;
   int64_t found = 0;
@@ -441,6 +476,7 @@ LSTATUS RegKey::SetValue(const std::string& name, uint32_t type, const void* dat
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
   if (st != kErrorSuccess) return st;
+  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   Query q(s, kSetValue);
   q.Bind(1, id_).Bind(2, name).Bind(3, int64_t(type)).BindBlob(4, data, length);
   const int rc = q.Step();
@@ -467,6 +503,7 @@ LSTATUS RegKey::DeleteValue(const std::string& name) {
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
   if (st != kErrorSuccess) return st;
+  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   Query q(s, kDeleteValue);
   q.Bind(1, id_).Bind(2, name);
   const int rc = q.Step();
@@ -544,6 +581,7 @@ LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
   if (st != kErrorSuccess) return st;
+  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   int64_t id = 0;
   st = Walk(s, id_, subPath, false, &id);
   if (st != kErrorSuccess) return st;
@@ -569,6 +607,7 @@ LSTATUS RegKey::DeleteTree(const std::string& subPath) {
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
   if (st != kErrorSuccess) return st;
+  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   int64_t id = 0;
   st = Walk(s, id_, subPath, false, &id);
   if (st != kErrorSuccess) return st;
@@ -609,7 +648,7 @@ LSTATUS RegTransaction::Commit() {
   active_ = false;
   LSTATUS result = kErrorSuccess;
   if (--s.depth == 0) {
-    if (s.doomed) {
+    if (s.doomed || sqlite3_get_autocommit(s.db)) {
       Exec(s, "ROLLBACK");
       result = kErrorRegistryIoFailed;
     } else {

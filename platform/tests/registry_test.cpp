@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -217,6 +219,58 @@ TEST_F(Registry, ReadOnlyStoreRefusesWriteAccess) {
   EXPECT_EQ(key.SetDword("Servers", 2), kErrorAccessDenied);
   RegTransaction tx;
   EXPECT_EQ(tx.Status(), kErrorAccessDenied);
+}
+
+TEST_F(Registry, FreshStoreHasTheKeysEveryMachineHas) {
+  RegKey key;
+  EXPECT_EQ(key.Open("SYSTEM\\CurrentControlSet\\Services", RegAccess::kFullAccess), 0);
+  EXPECT_EQ(key.Open("HARDWARE\\DEVICEMAP\\SERIALCOMM", RegAccess::kRead), 0);
+  // Deleted keys are not brought back when the store is opened again.
+  ASSERT_EQ(key.Open("HARDWARE\\DEVICEMAP", RegAccess::kFullAccess), 0);
+  ASSERT_EQ(key.DeleteTree("SERIALCOMM"), 0);
+  RegCloseStore();
+  EXPECT_EQ(key.Open("HARDWARE\\DEVICEMAP\\SERIALCOMM", RegAccess::kRead), kErrorFileNotFound);
+}
+
+// A transaction that runs out of disk must fail as a whole: nothing of it
+// may be committed, not even the writes made after SQLite gave it up.
+TEST_F(Registry, TransactionThatRunsOutOfSpaceLeavesNothing) {
+  {
+    RegKey key;
+    ASSERT_EQ(key.Create(kParam), 0);
+    ASSERT_EQ(key.SetDword("Servers", 1), 0);
+  }
+  RegCloseStore();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{256 * 1024, 256 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    RegTransaction tx;
+    RegKey key;
+    if (tx.Status() != 0 || key.Open(kParam, RegAccess::kFullAccess) != 0) ::_exit(2);
+    const std::string big(4000, 'x');
+    bool failed = false;
+    for (int i = 0; i < 2000; ++i) {
+      const LSTATUS st = key.SetString("V" + std::to_string(i), big.c_str());
+      if (st != 0) failed = true;
+      if (failed && st == 0) ::_exit(3);  // a write after the loss went through
+    }
+    if (!failed) ::_exit(4);
+    ::_exit(tx.Commit() != 0 ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  RegKey key;
+  ASSERT_EQ(key.Open(kParam, RegAccess::kRead), 0);
+  uint32_t type = 0, length = 0;
+  EXPECT_EQ(key.QueryValue("V0", &type, nullptr, &length), kErrorFileNotFound);
+  uint32_t servers = 0;
+  EXPECT_EQ(key.QueryDword("Servers", &servers), 0);
+  EXPECT_EQ(servers, 1u);
 }
 
 TEST_F(Registry, SwitchingStateRootSwitchesStore) {

@@ -33,8 +33,9 @@ constexpr int kTickMs = 500;
 // Commands of the main window whose dialogs the program does not have yet.
 // Their items and buttons stay grey until the dialogs join the program.
 const PelmarCommand kNotYetBuilt[] = {
-    PelmarCommand::kAddServers,    PelmarCommand::kRestartDriver,
-    PelmarCommand::kDriverOptions, PelmarCommand::kSystemInfo,
+    PelmarCommand::kAddServers,
+    PelmarCommand::kDriverOptions,
+    PelmarCommand::kSystemInfo,
 };
 
 // The servers pane's menu items that are grey while the Search tab is up.
@@ -154,13 +155,15 @@ void CPelmarDlg::InitDialog() {
   m_serverPane = CreateServerPane(m_menu);
   m_searchPane = CreateSearchPane();
   for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
+  m_menu->Enable(PelmarCommand::kRestartDriver, IsAvailable(PelmarCommand::kRestartDriver));
   m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));
   m_menu->Enable(PelmarCommand::kExport, IsAvailable(PelmarCommand::kExport));
   for (auto [key, command] : {std::pair{Qt::Key_F2, PelmarCommand::kEditAlias},
                               std::pair{Qt::Key_F3, PelmarCommand::kEditHost}}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this, command] { ForwardAccelerator(command); });
+    connect(shortcut, &QShortcut::activated, this,
+            [this, command] { ForwardAccelerator(command); });
   }
   m_serverPane->LoadSortType();
 
@@ -172,8 +175,8 @@ void CPelmarDlg::InitDialog() {
   m_statusBar->show();
 
   // Tool tips.
-  for (size_t i = 0; i < std::size(kButtonRows); ++i)
-    if (kButtonRows[i].tip) Button(kButtonRows[i].command)->setToolTip(QString::fromLatin1(kButtonRows[i].tip));
+  for (const ButtonRow& row : kButtonRows)
+    if (row.tip) Button(row.command)->setToolTip(QString::fromLatin1(row.tip));
   m_logo->setToolTip(QString::fromLatin1(kLogoTip));
 
   // The two pages: Servers (shown) and Search.
@@ -241,6 +244,7 @@ bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
   for (PelmarCommand missing : kNotYetBuilt)
     if (missing == command) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
+  if (command == PelmarCommand::kRestartDriver) return HasRestartDriverDialog();
   if (command == PelmarCommand::kImport || command == PelmarCommand::kExport)
     return CfgHasFileTransfer();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
@@ -262,6 +266,7 @@ void CPelmarDlg::RunCommand(PelmarCommand command) {
     case C::kExport: ExportConfiguration(); break;
     case C::kExit: accept(); break;
     case C::kAddServers: RunAddServers(); break;
+    case C::kRestartDriver: RestartDriver(); break;
     case C::kTerminal: StartCompanion(app.terminalPath, "Serial=COM1"); break;
     case C::kModbusRtu:
       if (m_modbusRtuPath.empty())
@@ -300,6 +305,20 @@ void CPelmarDlg::OpenWeb() {
 void CPelmarDlg::ShowAbout() {
   CAboutDlg about(this);
   about.exec();
+}
+
+bool CPelmarDlg::HasRestartDriverDialog() const { return false; }
+
+bool CPelmarDlg::RunRestartDriverDialog() { return false; }
+
+void CPelmarDlg::RestartDriver() {
+  AppState& app = App();
+  m_serverPane->Store();
+  if (!RunRestartDriverDialog()) return;
+  app.restartPending = false;
+  // The running driver now uses the store: its COM numbers are ours at load.
+  BuildOwnComMap(app.config, app.ownAtLoadComMap);
+  CfgReadOtherSerial(app.occupiedComMap, &app.config);
 }
 
 void CPelmarDlg::RunAddServers() {
@@ -398,8 +417,7 @@ void CPelmarDlg::Shutdown() {
   AppState& app = App();
   WriteBackUiOptions(&app.ui);
   m_serverPane->Store();
-  // A pending restart would bring up the Restart Driver dialog here; the
-  // program does not have that dialog yet, so the store keeps the change
-  // until the driver is next restarted.
+  if (app.restartPending && HasRestartDriverDialog() && RunRestartDriverDialog())
+    app.restartPending = false;
   CloseDiscoveryIfOpen();
 }

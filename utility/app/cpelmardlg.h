@@ -35,6 +35,7 @@ class CPelmarDlg : public QDialog {
   void ImportConfiguration();
   void ExportConfiguration();
   void SearchServers();
+  void RestartDriver();
   void OpenWeb();
 
   CPelmarMenu* Menu() const { return m_menu; }
@@ -52,6 +53,11 @@ class CPelmarDlg : public QDialog {
   // The panes; tests give their own.
   virtual CPelmarServerDlg* CreateServerPane(CPelmarMenu* menu);
   virtual CPelmarSearchDlg* CreateSearchPane();
+  // The Restart Driver dialog: runs it modally, true when it ended with OK.
+  // Until the program has that dialog, HasRestartDriverDialog() is false:
+  // Tools > "Restart Driver" stays grey and shutdown offers no restart.
+  virtual bool HasRestartDriverDialog() const;
+  virtual bool RunRestartDriverDialog();
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 

@@ -52,7 +52,9 @@ int QtMessageBox(const std::string& text, const std::string& caption, unsigned f
 }
 
 bool QtFileDialog(const tarvik::FileDialogRequest& request, std::string* path) {
-  QFileDialog dialog(DialogParent(), Latin1(request.title));
+  QString title = Latin1(request.title);
+  if (title.isEmpty()) title = request.save ? QStringLiteral("Save As") : QStringLiteral("Open");
+  QFileDialog dialog(DialogParent(), title);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilters(QtNameFilters(request.filter));

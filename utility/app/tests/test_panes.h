@@ -3,6 +3,8 @@
 // configuration is available, so the main window's routing and command
 // states can be watched without the later panes' dialogs.
 #pragma once
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "cpelmardlg.h"
@@ -24,9 +26,14 @@ class RecordingServerPane : public CPelmarServerDlg {
 
 class UdpReadySearchPane : public CPelmarSearchDlg {
  public:
+  bool CanSearch() const override { return true; }
+  void Search() override {
+    if (onSearch) onSearch();
+  }
   bool CanConfigureByUdp() const override { return true; }
   void ConfigureByUdp() override { ++udpRuns; }
   int udpRuns = 0;
+  std::function<void()> onSearch;
 };
 
 class RoutingTestDlg : public CPelmarDlg {
@@ -39,4 +46,17 @@ class RoutingTestDlg : public CPelmarDlg {
     return new RecordingServerPane(menu);
   }
   CPelmarSearchDlg* CreateSearchPane() override { return new UdpReadySearchPane; }
+};
+
+// A main window with a Restart Driver dialog that answers from a script and
+// counts how often it was shown.
+class RestartScriptDlg : public CPelmarDlg {
+ public:
+  std::vector<bool> answers;  // consumed front to back; OK when none left
+  int runs = 0;
+  std::vector<std::string> aliasInStoreAtRun;  // what the store held then
+
+ protected:
+  bool HasRestartDriverDialog() const override { return true; }
+  bool RunRestartDriverDialog() override;
 };

@@ -5,6 +5,7 @@
 #include "cfg_link.h"
 #include "config_transfer.h"
 #include "cpelmardlg.h"
+#include "cpelmarserverdlg.h"
 #include "store_fixture.h"
 #include "tarvik/registry.h"
 #include "tarvik/text.h"
@@ -38,6 +39,7 @@ class TestConfigTransfer : public QObject {
   void exportOutcomes();
   void xmlExtension_data();
   void xmlExtension();
+  void exportedFileImportsBack();
 
  private:
   std::unique_ptr<tarvik::TempStateRoot> m_root;
@@ -258,6 +260,30 @@ void TestConfigTransfer::xmlExtension() {
   QFETCH(QByteArray, path);
   QFETCH(bool, xml);
   QCOMPARE(HasXmlExtension(path.constData()), xml);
+}
+
+// Through the configuration library itself: what is exported comes back in.
+void TestConfigTransfer::exportedFileImportsBack() {
+  if (!CfgHasFileTransfer()) QSKIP("this build's configuration library has no file import");
+  const std::string file = m_root->Path() + "/Quenport.xml";
+  tarvik::CopyText(App().config.Records[0].AliasName, "Line 4");
+  m_ui->AnswerFileDialog(file);
+  m_dlg->ExportConfiguration();
+  QCOMPARE(m_ui->Texts().back(), std::string("Exporting operation is completed!"));
+  QVERIFY(QFile::exists(QString::fromStdString(file)));
+
+  // Another configuration in between, then the file replaces it.
+  WriteFixtureStore(kImported, 2, kFlagFormatMarker);
+  m_dlg->ServerPane()->Load();
+  QCOMPARE(App().config.Servers, 2u);
+  m_ui->AnswerFileDialog(file);
+  m_dlg->ImportConfiguration();
+  QCOMPARE(m_ui->Texts().back(), std::string(kCompleted));
+  QCOMPARE(App().config.Servers, 1u);
+  QCOMPARE(QByteArray(App().config.Records[0].ServerName), QByteArray("NGR-3004"));
+  QCOMPARE(QByteArray(App().config.Records[0].AliasName), QByteArray("Line 4"));
+  QCOMPARE(StoredDword(nullptr, "Servers"), 1u);
+  QVERIFY(App().restartPending);
 }
 
 QTEST_MAIN(TestConfigTransfer)

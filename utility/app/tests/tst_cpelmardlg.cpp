@@ -6,10 +6,18 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#if TARVIK_HAVE_FINDRA
+#include "findra.h"
+#endif
 
 #include "app_state.h"
 #include "caboutdlg.h"
+#include "cfg_link.h"
 #include "ciconbutton.h"
 #include "cpagetabctrl.h"
 #include "cpelmarmenu.h"
@@ -71,8 +79,13 @@ class TestCPelmarDlg : public QObject {
   void f2AndF3ReachTheServersPaneWhereverTheFocusIs();
   void accelerator_of_a_grey_item_does_nothing();
   void pendingRequestsRunOnePerTick();
+  void searchServersShowsTheSearchPageWhileItRuns();
   void webAndCompanionProgramsGoThroughTheShell();
   void aboutBoxOpensFromTheHelpMenu();
+  void shutdownClosesTheDiscoveryLibrary();
+  void restartDriverDialogFollowsThePendingFlag_data();
+  void restartDriverDialogFollowsThePendingFlag();
+  void restartProcedureStoresFirstAndRebuildsTheMaps();
 
  private:
   std::unique_ptr<tarvik::TempStateRoot> m_root;
@@ -318,6 +331,29 @@ void TestCPelmarDlg::pendingRequestsRunOnePerTick() {
   dlg->reject();
 }
 
+void TestCPelmarDlg::searchServersShowsTheSearchPageWhileItRuns() {
+  auto dlg = ShowMainWindow<RoutingTestDlg>();
+  QVERIFY(dlg);
+  App().searchSelection = 0;  // a row of an earlier search is selected
+  QVERIFY(NextTick(dlg.get()));
+  int searches = 0;
+  dlg->Search()->onSearch = [&] {
+    ++searches;
+    QCOMPARE(dlg->Tabs()->CurrentIndex(), 1);
+    QVERIFY(dlg->SearchPane()->isVisible());
+    QVERIFY(!dlg->Button(C::kSearchServers)->isEnabled());
+    QVERIFY(!dlg->Button(C::kConfigureUdp)->isEnabled());
+  };
+  QTest::mouseClick(dlg->Button(C::kSearchServers), Qt::LeftButton);
+  QCOMPARE(searches, 1);
+  QVERIFY(dlg->Button(C::kSearchServers)->isEnabled());
+  // "Configuration (UDP)" comes back with the next tick.
+  QVERIFY(!dlg->Button(C::kConfigureUdp)->isEnabled());
+  QVERIFY(NextTick(dlg.get()));
+  QVERIFY(dlg->Button(C::kConfigureUdp)->isEnabled());
+  dlg->reject();
+}
+
 void TestCPelmarDlg::webAndCompanionProgramsGoThroughTheShell() {
   auto dlg = ShowMainWindow<CPelmarDlg>();
   QVERIFY(dlg);
@@ -351,6 +387,107 @@ void TestCPelmarDlg::aboutBoxOpensFromTheHelpMenu() {
   QCOMPARE(title, QStringLiteral("About Tarvik Utility"));
   QVERIFY(dlg->isVisible());
   dlg->reject();
+}
+
+namespace {
+// Whether a UDP socket can take the port now (binding sends nothing).
+bool UdpPortFree(quint16 port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return bound;
+}
+}  // namespace
+
+void TestCPelmarDlg::shutdownClosesTheDiscoveryLibrary() {
+#if TARVIK_HAVE_FINDRA
+  auto dlg = ShowMainWindow<CPelmarDlg>();
+  QVERIFY(dlg);
+  // What the search pane does at its first search.
+  if (Findra_Init(54321) != 0) QSKIP("the discovery library cannot bind its ports here");
+  App().discoveryReady = true;
+  QVERIFY(!UdpPortFree(54321));
+  dlg->accept();
+  QVERIFY(!App().discoveryReady);
+  QVERIFY(UdpPortFree(54321));
+#else
+  QSKIP("this build has no discovery library");
+#endif
+}
+
+bool RestartScriptDlg::RunRestartDriverDialog() {
+  ++runs;
+  aliasInStoreAtRun.push_back(StoredString("Server1", "AliasName"));
+  if (answers.empty()) return true;
+  const bool ok = answers.front();
+  answers.erase(answers.begin());
+  return ok;
+}
+
+void TestCPelmarDlg::restartDriverDialogFollowsThePendingFlag_data() {
+  QTest::addColumn<bool>("restartFirst");
+  QTest::addColumn<bool>("restartAnswer");
+  QTest::addColumn<int>("runsAtShutdown");
+  QTest::newRow("import, then close: offered") << false << false << 1;
+  QTest::newRow("import, restart with OK, close: not offered") << true << true << 0;
+  QTest::newRow("import, restart cancelled, close: offered again") << true << false << 1;
+}
+
+void TestCPelmarDlg::restartDriverDialogFollowsThePendingFlag() {
+  QFETCH(bool, restartFirst);
+  QFETCH(bool, restartAnswer);
+  QFETCH(int, runsAtShutdown);
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<RestartScriptDlg>();
+  QVERIFY(dlg);
+  QVERIFY(!App().restartPending);
+  QVERIFY(dlg->Menu()->IsEnabled(C::kRestartDriver));
+  SetImportFunction([](const std::string&) { return ImportResult{}; });
+  m_ui->AnswerFileDialog("/d/Quenport.xml");
+  dlg->ImportConfiguration();
+  SetImportFunction(nullptr);
+  QVERIFY(App().restartPending);
+  int runsBefore = 0;
+  if (restartFirst) {
+    dlg->answers = {restartAnswer};
+    dlg->Menu()->Action(C::kRestartDriver)->trigger();
+    QCOMPARE(dlg->runs, 1);
+    QCOMPARE(App().restartPending, !restartAnswer);
+    runsBefore = 1;
+  }
+  dlg->answers = {true};
+  dlg->accept();
+  QCOMPARE(dlg->runs - runsBefore, runsAtShutdown);
+  QVERIFY(!App().restartPending);
+}
+
+void TestCPelmarDlg::restartProcedureStoresFirstAndRebuildsTheMaps() {
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<RestartScriptDlg>();
+  QVERIFY(dlg);
+  ServerRecord& first = App().config.Records[0];
+  tarvik::CopyText(first.AliasName, "Line 4");
+  first.PortMap[2].Com = (first.PortMap[2].Com & ~0xFFFu) | 40;  // COM3 -> COM40
+  App().restartPending = true;
+
+  dlg->answers = {false};  // cancelled: the maps stay as they were
+  dlg->Menu()->Action(C::kRestartDriver)->trigger();
+  QCOMPARE(dlg->aliasInStoreAtRun.back(), std::string("Line 4"));
+  QVERIFY(App().restartPending);
+  QCOMPARE(int(App().ownAtLoadComMap[3 - 1]), 1);
+  QCOMPARE(int(App().ownAtLoadComMap[40 - 1]), 0);
+
+  dlg->answers = {true};
+  dlg->Menu()->Action(C::kRestartDriver)->trigger();
+  QVERIFY(!App().restartPending);
+  QCOMPARE(int(App().ownAtLoadComMap[3 - 1]), 0);
+  QCOMPARE(int(App().ownAtLoadComMap[40 - 1]), 1);
+  dlg->reject();
+  QCOMPARE(dlg->runs, 2);
 }
 
 QTEST_MAIN(TestCPelmarDlg)

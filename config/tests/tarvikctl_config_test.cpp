@@ -1,0 +1,96 @@
+// tarvikctl servers and parse, run as a script would run them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "store_fixture.h"
+
+#ifndef TARVIKCTL_PATH
+#error "TARVIKCTL_PATH must name the tarvikctl program"
+#endif
+
+namespace {
+
+struct CtlRun {
+  int exitCode;
+  std::string out;  // stdout and stderr together
+};
+
+CtlRun Tarvikctl(const std::string& args) {
+  const std::string command = std::string(TARVIKCTL_PATH) + " " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  CtlRun run{-1, ""};
+  if (!pipe) return run;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) run.out.append(buf, n);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class TarvikctlConfigTest : public tkctest::StoreTest {};
+
+TEST_F(TarvikctlConfigTest, ServersListsEveryServerAndPort) {
+  Load("demo.reg");
+  const CtlRun run = Tarvikctl("servers");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out,
+            "store servers=2 ports=8 flags=0x00000001\n"
+            "server index=1 name=\"4629\" alias=\"front desk\" host=\"\" ip=192.168.0.10 "
+            "ip2=0.0.0.0 ports=3 tcpcmd=10000 tcpio=9999\n"
+            "port server=1 port=io com=9 devport=0 slot=0 index=0 fixed=1 purge=0\n"
+            "port server=1 port=1 com=3 devport=1 slot=0 index=1 fixed=0 purge=0 writebuffer=1 autoflush=5\n"
+            "port server=1 port=2 com=4 devport=2 slot=0 index=2 fixed=0 purge=0 writebuffer=0 autoflush=5\n"
+            "port server=1 port=3 com=0 devport=3 slot=0 index=3 fixed=0 purge=0 writebuffer=0 autoflush=5\n"
+            "server index=2 name=\"H7XZ1:2-1\" alias=\"\" host=\"\" ip=192.168.0.11 "
+            "ip2=192.168.1.11 ports=3 tcpcmd=10000 tcpio=9999\n"
+            "port server=2 port=io com=0 devport=0 slot=0 index=0 fixed=1 purge=0\n"
+            "port server=2 port=1 com=10 devport=1 slot=0 index=1 fixed=0 purge=0 writebuffer=0 autoflush=5\n"
+            "port server=2 port=2 com=11 devport=2 slot=0 index=2 fixed=0 purge=0 writebuffer=0 autoflush=5\n"
+            "port server=2 port=3 com=12 devport=10 slot=1 index=1 fixed=0 purge=0 writebuffer=0 autoflush=5\n");
+}
+
+TEST_F(TarvikctlConfigTest, ServersFailsWithOneLineAfterListingWhatItRead) {
+  Load("three_servers_second_bad.reg");
+  const CtlRun run = Tarvikctl("servers");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("store servers=2 "), std::string::npos);
+  EXPECT_NE(run.out.find("\ntarvikctl: a server lacks a mandatory value and was left out (status 9)\n"),
+            std::string::npos);
+}
+
+TEST(TarvikctlConfig, ServersWithoutParameterKeyFails) {
+  tkctest::TempRoot root;
+  const CtlRun run = Tarvikctl("servers");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "tarvikctl: cannot open the driver's parameter key "
+                     "SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter (status 8)\n");
+}
+
+TEST(TarvikctlConfig, ParsePrintsTheLayout) {
+  const CtlRun run = Tarvikctl("parse 'XYZ-812:1+2'");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out,
+            "name=\"XYZ-812:1+2\" portno=3 slotted=1 secondport=0 slotcount=1\n"
+            "slot number=0 ports=1\n"
+            "slot number=1 ports=2\n"
+            "port number=1 devport=1 slot=0 index=1\n"
+            "port number=2 devport=10 slot=1 index=1\n"
+            "port number=3 devport=11 slot=1 index=2\n");
+}
+
+TEST(TarvikctlConfig, ParseRefusesUnknownAndOverlongNames) {
+  CtlRun run = Tarvikctl("parse 'Q410X9'");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "tarvikctl: unknown device name \"Q410X9\" (status 25)\n");
+  run = Tarvikctl("parse " + std::string(50, '4'));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "tarvikctl: device name longer than 49 characters\n");
+  run = Tarvikctl("parse");
+  EXPECT_EQ(run.exitCode, 1);
+}
+
+}  // namespace
