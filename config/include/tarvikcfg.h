@@ -262,6 +262,29 @@ TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
 /* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
  * Declared here by the driver link and file import/export code. */
 
+/* Driver link. Both operations first make sure the driver's service exists: when it
+ * cannot be opened it is created (kernel driver, automatic start, normal
+ * error control, the system directory followed by TKC_DRIVER_FILE, empty
+ * display name) and 1 is returned without starting or stopping anything;
+ * the next call then finds it. They wait for the wanted state in polls of
+ * 1 s through the platform clock, at most 15, so a call may block for about
+ * 15 s. One thread at a time. */
+#define TKC_ERR_SERVICE_OPEN 1   /* service not opened (creation attempted) */
+#define TKC_ERR_SC_MANAGER 4     /* the service manager could not be opened */
+#define TKC_ERR_SERVICE_START 5  /* the start request failed */
+#define TKC_ERR_SERVICE_STOP 6   /* the stop request failed */
+#define TKC_ERR_SERVICE_WAIT 7   /* the wanted state was not reached in 15 polls */
+
+/* @2 Makes sure the driver runs: 0 when it runs already (no start request)
+ * or reached running after the start request. Returns 0; 1; 4; 5; 7. */
+TKC_API uint16_t Tkc_NTDriverInit(void);
+
+/* @3 Makes sure the driver is stopped: 0 when it does not run (no stop
+ * request is sent, whatever its other state) or reached stopped after the
+ * stop request. A driver whose virtual COM port an application holds open
+ * stays stop pending, giving 7. Returns 0; 1; 4; 6; 7. */
+TKC_API uint16_t Tkc_NTDriverClose(void);
+
 #ifdef __cplusplus
 }
 #endif
