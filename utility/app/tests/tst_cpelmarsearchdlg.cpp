@@ -74,6 +74,7 @@ class TestCPelmarSearchDlg : public QObject {
   void getAliasNamesCopiesOnlyToTheSameNameAndAddress();
   void aNewSearchClearsTheSelection();
   void listingStopsAt255Rows();
+  void layoutRule();
 
  private:
   void Search();
@@ -275,6 +276,11 @@ void TestCPelmarSearchDlg::listingStopsAt255Rows() {
   QCOMPARE(m_pane->List()->topLevelItemCount(), 255);
   QCOMPARE(m_pane->Rows().Rows(), 255);
   QCOMPARE(RecordName(m_pane->Rows().RecordOf(254)), m_pane->List()->topLevelItem(254)->text(0));
+}
+
+void TestCPelmarSearchDlg::layoutRule() {
+  m_pane->resize(640, 280);
+  QCOMPARE(m_pane->List()->geometry(), QRect(5, 5, 635, 275));
 }
 
 QTEST_MAIN(TestCPelmarSearchDlg)
