@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -75,6 +76,7 @@ class TestCPelmarSearchDlg : public QObject {
   void aNewSearchClearsTheSelection();
   void listingStopsAt255Rows();
   void layoutRule();
+  void noUsableAddressIsReported();
 
  private:
   void Search();
@@ -281,6 +283,22 @@ void TestCPelmarSearchDlg::listingStopsAt255Rows() {
 void TestCPelmarSearchDlg::layoutRule() {
   m_pane->resize(640, 280);
   QCOMPARE(m_pane->List()->geometry(), QRect(5, 5, 635, 275));
+}
+
+void TestCPelmarSearchDlg::noUsableAddressIsReported() {
+  if (qEnvironmentVariableIsSet("PANES_MANY_DEVICES")) QSKIP("the small device set only");
+  // Inside the private namespace only: take its one address away for a
+  // moment, so that the PC has no address to search from.
+  QVERIFY(InsidePrivateNamespace());
+  if (system("ip addr del 10.77.0.1/24 dev lo") != 0) QSKIP("cannot change the namespace's address");
+  m_ui->messageBoxes.clear();
+  m_pane->Search();
+  const int restored = system("ip addr add 10.77.0.1/24 dev lo");
+  QCOMPARE(restored, 0);
+  QVERIFY(!m_ui->messageBoxes.empty());
+  QCOMPARE(m_ui->messageBoxes.back().text, std::string("Failed to search modules! Error=-4"));
+  QCOMPARE(m_pane->List()->topLevelItemCount(), 0);
+  QCOMPARE(m_ui->waitCursorDepth, 0);
 }
 
 QTEST_MAIN(TestCPelmarSearchDlg)
