@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "command_port_config.h"
+#include "command_port_service.h"
 #include "device_file.h"
 #include "event_loop.h"
 #include "netns_check.h"
@@ -46,14 +48,33 @@ const char kHelp[] =
     "  delay     milliseconds before answering a search (default 0)\n"
     "  reply     exact discovery reply instead of the built one; escapes \\r\n"
     "            \\n \\t \\\\ \\xHH\n"
-    "Other keys (for instance a command port or a password) are kept for the\n"
-    "device's further services and ignored by the UDP side. All devices\n"
-    "answer from the one socket on the namespace's address; the IP they report\n"
-    "is their ip key.\n"
+    "All devices answer discovery from the one socket on the namespace's\n"
+    "address; the IP they report is their ip key.\n"
+    "\n"
+    "Each device also has a TCP command port on its own ip (which must be an\n"
+    "address of lo) and port cmd_port. Its keys:\n"
+    "  cmd_port  TCP port (default 10000)\n"
+    "  firmware, os_version  answers to codes 01 and 22\n"
+    "  max_sockets, system_timeout, share_mode  answers to 25N, 25S, 25M\n"
+    "  password  device password, at most 30 characters (default none:\n"
+    "            unlocked); a locked device refuses 26ISAVE until the password\n"
+    "            is proved on that connection\n"
+    "  lock      yes/no: the device knows the lock commands (default yes)\n"
+    "  key_text  key text handed out by 25pubkey (default a fresh one each time)\n"
+    "  echo      yes/no: replies repeat the command code (default yes)\n"
+    "  ports     serial ports, 1..68 (default 2); port.N = \"BAUD FORMAT\",\n"
+    "            e.g. \"115200 7E2\" (default \"9600 8N1\")\n"
+    "  cmd_fault comma list of noreply[:PREFIX], error[:PREFIX], split[:PREFIX]\n"
+    "            (for commands beginning with PREFIX, else all), slowaccept\n"
+    "            (connections wait accept_delay ms, default 1500), refuse\n"
+    "Network settings sent with 26ISAVE take effect at 33RESET, which also\n"
+    "drops the device's connections.\n"
     "\n"
     "Log lines: \"recv ADDR:PORT TEXT\" (escaped as above), \"config MAC\n"
     "KEY=value...\", \"state mac=... name=... alias=... ip=... mask=...\n"
-    "gateway=... dhcp=...\" after each change.\n"
+    "gateway=... dhcp=...\" after each change; \"cmd recv IP:PORT TEXT\" for\n"
+    "bytes a device's command port received, \"cmd restart state ...\" after\n"
+    "33RESET.\n"
     "\n"
     "Example:\n"
     "  [device]\n"
@@ -145,6 +166,22 @@ int main(int argc, char** argv) {
   if (!udp.Start(udpPort, &error)) {
     fprintf(stderr, "tarvik-devsim: %s\n", error.c_str());
     return 1;
+  }
+  std::vector<std::unique_ptr<devsim::CommandPortService>> commandPorts;
+  for (size_t i = 0; i < devices.size(); ++i) {
+    devsim::CommandPortSettings settings;
+    if (!devsim::ConfigureCommandPort(file.devices[i], &settings, &error)) {
+      fprintf(stderr, "tarvik-devsim: %s: device %zu: %s\n", devicePath.c_str(), i + 1,
+              error.c_str());
+      return 2;
+    }
+    commandPorts.push_back(std::make_unique<devsim::CommandPortService>(
+        &loop, devices[i].get(), &log, std::move(settings)));
+    // A device whose address is not on lo (or taken by another device's
+    // port) simply has no command port until that changes.
+    if (!commandPorts.back()->Start(&error)) {
+      log.Line("cmd unavailable " + devices[i]->Describe() + ": " + error);
+    }
   }
   if (!readyPath.empty()) {
     FILE* ready = fopen(readyPath.c_str(), "w");

@@ -28,6 +28,9 @@ class SimDevice {
 
   const std::string& Name() const { return name_; }
   const std::string& Mac() const { return mac_; }
+  const std::string& Ip() const { return ip_; }
+  const std::string& Mask() const { return mask_; }
+  const std::string& Gateway() const { return gateway_; }
   bool Has(Fault f) const { return (faults_ & f) != 0; }
   uint32_t DelayMs() const { return delayMs_; }
   // A setting of the section that the simulator does not interpret (yet);

@@ -1,6 +1,7 @@
 #include "companion.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include "tarvik/text.h"
 
@@ -27,5 +28,5 @@ bool ProgramPathBeside(const std::string& exePath, const char* fileName, char* p
 }
 
 std::string OwnExecutablePath() {
-  return QCoreApplication::applicationFilePath().toLatin1().toStdString();
+  return QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
 }

@@ -49,6 +49,7 @@ int CPelmarApp::Run() {
       char drain[16];
       while (read(g_signalPipe[0], drain, sizeof drain) > 0) {
       }
+      SetUiTerminating();
       // A box of the program that is open goes first; the request comes
       // round again until the main window is the one on top.
       QWidget* modal = QApplication::activeModalWidget();

@@ -326,23 +326,18 @@ void CPelmarDlg::RunAddServers() {
   // the command is grey and a pending request is dropped.
 }
 
-void CPelmarDlg::ImportConfiguration() {
+ConfigTransferHost CPelmarDlg::TransferHost() {
   ConfigTransferHost host;
   host.setStatus = [this](const char* text) { SetStatusText(text); };
   host.load = [this] { return m_serverPane->Load(); };
   host.store = [this] { return m_serverPane->Store(); };
   host.rebuild = [this] { m_serverPane->Rebuild(); };
-  RunImportProcedure(host);
+  return host;
 }
 
-void CPelmarDlg::ExportConfiguration() {
-  ConfigTransferHost host;
-  host.setStatus = [this](const char* text) { SetStatusText(text); };
-  host.load = [this] { return m_serverPane->Load(); };
-  host.store = [this] { return m_serverPane->Store(); };
-  host.rebuild = [this] { m_serverPane->Rebuild(); };
-  RunExportProcedure(host);
-}
+void CPelmarDlg::ImportConfiguration() { RunImportProcedure(TransferHost()); }
+
+void CPelmarDlg::ExportConfiguration() { RunExportProcedure(TransferHost()); }
 
 void CPelmarDlg::SearchServers() {
   m_tabs->SetCurrentIndex(1);

@@ -10,6 +10,7 @@
 
 #include "pelmar_commands.h"
 
+struct ConfigTransferHost;
 class CIconButton;
 class CPageTabCtrl;
 class CPelmarMenu;
@@ -70,6 +71,7 @@ class CPelmarDlg : public QDialog {
   void ForwardAccelerator(PelmarCommand command);
   void StartCompanion(const char* path, const char* arguments);
   void ShowAbout();
+  ConfigTransferHost TransferHost();
   void Shutdown();
   // Commands whose dialogs the program does not have yet stay grey.
   bool IsAvailable(PelmarCommand command) const;

@@ -2,15 +2,19 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
+#include <cstdio>
 
 #include "tarvik/ui_hooks.h"
 
 namespace {
+
+bool g_terminating = false;
 
 QString Latin1(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
@@ -20,7 +24,18 @@ QWidget* DialogParent() {
   return parent;
 }
 
+int TerminatingAnswer(const std::string& text, const std::string& caption, unsigned flags) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  switch (flags & tarvik::kMbButtonMask) {
+    case tarvik::kMbOkCancel:
+    case tarvik::kMbYesNoCancel: return tarvik::kIdCancel;
+    case tarvik::kMbYesNo: return tarvik::kIdNo;
+    default: return tarvik::kIdOk;
+  }
+}
+
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (g_terminating) return TerminatingAnswer(text, caption, flags);
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (flags & tarvik::kMbIconMask) {
     case tarvik::kMbIconError: icon = QMessageBox::Critical; break;
@@ -52,6 +67,7 @@ int QtMessageBox(const std::string& text, const std::string& caption, unsigned f
 }
 
 bool QtFileDialog(const tarvik::FileDialogRequest& request, std::string* path) {
+  if (g_terminating) return false;
   QString title = Latin1(request.title);
   if (title.isEmpty()) title = request.save ? QStringLiteral("Save As") : QStringLiteral("Open");
   QFileDialog dialog(DialogParent(), title);
@@ -59,25 +75,28 @@ bool QtFileDialog(const tarvik::FileDialogRequest& request, std::string* path) {
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilters(QtNameFilters(request.filter));
   if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(Latin1(request.defaultExtension));
-  if (!request.initialName.empty()) dialog.selectFile(Latin1(request.initialName));
+  if (!request.initialName.empty())
+    dialog.selectFile(QFile::decodeName(request.initialName.c_str()));
   // The overwrite question is the dialog's own (on by default for saving).
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   QApplication::restoreOverrideCursor();
   if (!accepted) return false;
-  *path = dialog.selectedFiles().first().toLatin1().toStdString();
+  // A path is what the file system calls the file: its bytes in the local
+  // encoding, not a Latin-1 text (which would turn other letters into '?').
+  *path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
   return true;
 }
 
 int QtShellOpen(const std::string& file, const std::string& parameters,
                 const std::string& directory) {
-  const QString target = Latin1(file);
-  const QUrl url(target);
+  const QUrl url(Latin1(file));
   if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
     return QDesktopServices::openUrl(url) ? 33 : 31;  // 31: no application for it
-  if (!QFileInfo(target).isFile()) return 2;             // file not found
-  const bool started =
-      QProcess::startDetached(target, SplitShellArguments(parameters), Latin1(directory));
+  const QString program = QFile::decodeName(file.c_str());
+  if (!QFileInfo(program).isFile()) return 2;  // file not found
+  const bool started = QProcess::startDetached(program, SplitShellArguments(parameters),
+                                               QFile::decodeName(directory.c_str()));
   return started ? 33 : 2;
 }
 
@@ -105,6 +124,8 @@ QStringList QtNameFilters(const std::string& windowsFilter) {
 QStringList SplitShellArguments(const std::string& parameters) {
   return QProcess::splitCommand(Latin1(parameters));
 }
+
+void SetUiTerminating() { g_terminating = true; }
 
 void InstallQtUiHooks() {
   tarvik::SetMessageBoxHook(&QtMessageBox);

@@ -8,6 +8,12 @@
 
 void InstallQtUiHooks();
 
+// Called when the program has been asked to end: from then on no message
+// box or file dialog waits for an answer (a box's text goes to stderr and
+// it answers Cancel, No or OK, the first of these it has; a file dialog
+// answers Cancel), so the shutdown runs through to the end.
+void SetUiTerminating();
+
 // "XML Files (*.xml)|*.xml|All Files (*.*)|*.*||" -> one Qt name filter per
 // pair ("XML Files (*.xml)", "All Files (*)"): the pair's pattern list is what
 // the dialog matches, and "*.*" becomes "*" so names without a dot match.

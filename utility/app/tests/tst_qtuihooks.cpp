@@ -24,6 +24,8 @@ class TestQtUiHooks : public QObject {
   void shellOpenStartsAProgramDetached();
   void shellOpenOfAMissingProgramFails();
   void waitCursorNests();
+  // Last: it puts the hooks into their terminating state for good.
+  void terminatingAnswersWithoutWaiting();
 };
 
 void TestQtUiHooks::nameFilters_data() {
@@ -162,6 +164,21 @@ void TestQtUiHooks::waitCursorNests() {
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   }
   QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestQtUiHooks::terminatingAnswersWithoutWaiting() {
+  SetUiTerminating();
+  QCOMPARE(tarvik::ShowMessageBox("Remove this server?", "Tarvik Utility",
+                                  tarvik::kMbYesNo | tarvik::kMbIconError),
+           int(tarvik::kIdNo));
+  QCOMPARE(tarvik::ShowMessageBox("Are you sure to continue?", "Tarvik Utility",
+                                  tarvik::kMbOkCancel | tarvik::kMbIconWarning),
+           int(tarvik::kIdCancel));
+  QCOMPARE(tarvik::ShowMessageBox("Failed", "Tarvik Utility", tarvik::kMbOk), int(tarvik::kIdOk));
+  tarvik::FileDialogRequest request;
+  std::string path;
+  QVERIFY(!tarvik::ShowFileDialog(request, &path));
+  QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(TestQtUiHooks)

@@ -1,0 +1,328 @@
+// tarvikctl device ... run as a program against a simulated device on
+// loopback: what the user reads and what reaches the device.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_server.h"
+#include "tkcenc2.h"
+#if __has_include("tarvikcfg.h")
+#include "cmip.h"
+#include "tarvik/registry.h"
+#include "tarvikcfg.h"
+#define DEVICE_TEST_HAS_STORE 1
+#endif
+
+namespace {
+
+using devsim::CommandFault;
+using devsim::CommandPortSettings;
+
+struct Outcome {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class TarvikctlDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarvikctl-device-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override {
+    server.reset();
+    std::system(("rm -rf '" + root_ + "'").c_str());
+  }
+
+  void Start(CommandPortSettings settings = {}) {
+    settings.ip = "127.0.0.1";
+    server = std::make_unique<CommandServer>(std::move(settings));
+  }
+  std::string Port() { return std::to_string(server->Port()); }
+
+  Outcome Tarvikctl(std::vector<std::string> args) {
+    const std::string out = root_ + "/out", err = root_ + "/err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("TARVIK_ROOT", root_.c_str(), 1);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(TARVIKCTL_PATH));
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(TARVIKCTL_PATH, argv.data());
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Outcome run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
+  }
+
+  std::unique_ptr<CommandServer> server;
+
+ protected:
+  std::string root_;
+};
+
+TEST_F(TarvikctlDevice, InfoReadsEveryField) {
+  CommandPortSettings settings;
+  settings.name = "Q410X-4";
+  settings.shareMode = "1";
+  settings.gateway = "10.0.0.254";
+  settings.mac = "00-60-E9-12-34-56";
+  Start(settings);
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1", "--port", Port()});
+  EXPECT_EQ(run.code, 0) << run.err;
+  std::string expected =
+      "Server Name : Q410X-4\n"
+      "Firmware Ver : V2.14\n"
+      "OS Ver : V1.3\n"
+      "Max. Sockets : 8\n"
+      "System Timeout (ms) : 3000\n"
+      "Operation Mode : 1, Non-shared\n"
+      "Gateway : 10.0.0.254\n"
+      "Sub-net Mask : 255.255.255.0\n"
+      "MAC Address: 00-60-E9-12-34-56\n";
+  expected += "Password Setting: Unlocked\n";
+  EXPECT_EQ(run.out, expected);
+}
+
+TEST_F(TarvikctlDevice, InfoNamesTheStepWithoutAnswer) {
+  CommandPortSettings settings;
+  settings.faults = {{"22", CommandFault::kNoReply, ""}};
+  Start(settings);
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1", "--port", Port(), "--timeout", "200"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.out, "Server Name : Q410X-2\nFirmware Ver : V2.14\n");
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": no answer to \"Getting Vetra7 version...\"\n");
+}
+
+TEST_F(TarvikctlDevice, InfoWithoutConnection) {
+  Start();
+  server->WithDevice([](devsim::CommandPortDevice& d) { d.Settings().refuseConnections = true; });
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1", "--port", Port(), "--timeout", "300"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": Connecting...\n");
+}
+
+TEST_F(TarvikctlDevice, SetNetworkSendsThenRestarts) {
+  Start();
+  const Outcome run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--gateway",
+                             "10.0.0.1", "--mask", "255.255.0.0"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Restarting Q410X/Q900X...\n");
+  ASSERT_TRUE(server->WaitUntil([](devsim::CommandPortDevice& d) { return d.RestartCount() == 1; }));
+  EXPECT_EQ(server->Received(), "26ISAVE=1,MASK=255.255.0.0,GATEWAY=10.0.0.1\r33RESET\r");
+  server->WithDevice([](devsim::CommandPortDevice& d) {
+    EXPECT_EQ(d.Settings().gateway, "10.0.0.1");
+    EXPECT_EQ(d.Settings().mask, "255.255.0.0");
+    EXPECT_EQ(d.RestartCount(), 1);
+  });
+}
+
+TEST_F(TarvikctlDevice, SetNetworkRefusesBeforeConnecting) {
+  Start();
+  Outcome run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: Nothing changed!\n");
+  run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--ip", "10.0.0.010"});
+  EXPECT_EQ(run.err, "tarvikctl: Invalid IP format!\n");
+  EXPECT_EQ(server->Received(), "");
+}
+
+TEST_F(TarvikctlDevice, SetNetworkFailures) {
+  Start();
+  server->WithDevice([](devsim::CommandPortDevice& d) { d.Settings().refuseConnections = true; });
+  Outcome run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--timeout", "300",
+                       "--ip", "10.0.0.9"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": Connecting failure!\n");
+  server->WithDevice([](devsim::CommandPortDevice& d) {
+    d.Settings().refuseConnections = false;
+    d.Settings().faults = {{"26ISAVE", CommandFault::kErrorReply, ""}};
+  });
+  run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--ip", "10.0.0.9"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": Setting Error!\n");
+  EXPECT_EQ(server->Received(), "26ISAVE=1,IP=10.0.0.9\r");  // no restart after a refusal
+}
+
+TEST_F(TarvikctlDevice, PortReadsAndWrites) {
+  Start();
+  Outcome run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port()});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Baud rate : 9600\nData Bits : 8\nParity Bit : None\nStop Bits : 1\n");
+  server->ClearReceived();
+  run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port(), "--baud", "115200",
+                   "--format", "7E2"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Baud rate : 115200\nData Bits : 7\nParity Bit : Even\nStop Bits : 2\n");
+  EXPECT_EQ(server->Received(), "062115200\r0727E2\r162\r");
+}
+
+TEST_F(TarvikctlDevice, PortFailures) {
+  Start();
+  Outcome run = Tarvikctl({"device", "port", "127.0.0.1", "9", "--port", Port(), "--baud", "9600"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": Error: Setting baud rate of a port!\n");
+  run = Tarvikctl({"device", "port", "127.0.0.1", "9", "--port", Port()});
+  EXPECT_EQ(run.err,
+            "tarvikctl: 127.0.0.1:" + Port() + ": Err:Getting Baud rate/Data format of a port!\n");
+  server->ClearReceived();
+  run = Tarvikctl({"device", "port", "127.0.0.1", "1", "--port", Port(), "--format", "8N3"});
+  EXPECT_EQ(run.code, 1);
+  run = Tarvikctl({"device", "port", "127.0.0.1", "1", "--port", Port(), "--baud", "96k"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(server->Received(), "");
+}
+
+TEST_F(TarvikctlDevice, MalformedCommandLines) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"device"}, {"device", "info"}, {"device", "info", "10.0.0"},
+        {"device", "info", "127.0.0.1", "--port"}, {"device", "info", "127.0.0.1", "--port", "70000"},
+        {"device", "info", "127.0.0.1", "--baud", "9600"}, {"device", "reboot", "127.0.0.1"},
+        {"device", "port", "127.0.0.1"}}) {
+    const Outcome run = Tarvikctl(args);
+    EXPECT_EQ(run.code, 1) << args.back();
+    EXPECT_EQ(run.err.rfind("tarvikctl: ", 0), 0u) << run.err;
+  }
+}
+
+TEST_F(TarvikctlDevice, UnlockWithRightAndWrongPassword) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Outcome run = Tarvikctl({"device", "unlock", "127.0.0.1", "--port", Port(), "--password", "s3cret"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "LockStatusCMD: Unlocked.\n");
+  run = Tarvikctl({"device", "unlock", "127.0.0.1", "--port", Port(), "--password", "guess"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": Unlock CMD: Wrong Password.\n");
+  run = Tarvikctl({"device", "unlock", "127.0.0.1", "--port", Port()});
+  EXPECT_EQ(run.code, 1);
+}
+
+TEST_F(TarvikctlDevice, UnlockOnDevicesWithoutLock) {
+  Start();
+  Outcome run = Tarvikctl({"device", "unlock", "127.0.0.1", "--port", Port(), "--password", "s3cret"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "LockStatusCMD: Unlocked.\n");
+  server->WithDevice([](devsim::CommandPortDevice& d) { d.Settings().lockSupported = false; });
+  run = Tarvikctl({"device", "unlock", "127.0.0.1", "--port", Port(), "--password", "s3cret"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": LockStatusCMD: Not support!\n");
+}
+
+TEST_F(TarvikctlDevice, SetNetworkUnlocksFirst) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Outcome run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--password",
+                       "s3cret", "--gateway", "10.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  ASSERT_TRUE(server->WaitUntil([](devsim::CommandPortDevice& d) { return d.RestartCount() == 1; }));
+  const std::string wire = server->Received();
+  EXPECT_EQ(wire.rfind("25lock25pubkey26password=", 0), 0u) << wire;
+  EXPECT_NE(wire.find(",LOCK=026ISAVE=1,GATEWAY=10.0.0.1\r33RESET\r"), std::string::npos) << wire;
+
+  run = Tarvikctl({"device", "set-network", "127.0.0.1", "--port", Port(), "--password", "guess",
+                   "--gateway", "10.0.0.2"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n"
+                     "tarvikctl: 127.0.0.1:" + Port() + ": Setting Error!\n");
+}
+
+#if DEVICE_TEST_HAS_STORE
+// A store holding one server at 127.0.0.1 with the simulator's command port
+// and a saved password, in this test's own state root.
+class TarvikctlConfiguredDevice : public TarvikctlDevice {
+ protected:
+  void Configure(const char* savedPassword) {
+    ::setenv("TARVIK_ROOT", root_.c_str(), 1);
+    tarvik::RegCloseStore();
+    tarvik::RegKey parameter;
+    ASSERT_EQ(parameter.Create("SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter"), 0);
+    parameter.Close();
+    TkcServerRecord record{};
+    CMIP ip;
+    record.IPAddress = ip.SetTextGetValue("127.0.0.1");
+    std::strcpy(record.ServerName, "Q410X-2");
+    record.PortNo = 2;
+    record.KeepAliveTime = 120000;
+    record.ConnectionBroken = 180000;
+    record.ConnectTimeout = 3000;
+    record.TcpPortCmd = server->Port();
+    record.TcpPort7000 = 9999;
+    ASSERT_EQ(TkcEnc2_Encode(savedPassword, "MORVEL.Dastra.Pq", record.PW), 0);
+    ASSERT_EQ(Tkc_RegWriteOneServer(0, &record, sizeof record), 0);
+    ASSERT_EQ(Tkc_RegWriteServersAndPorts(1, 3), 0);
+    tarvik::RegCloseStore();
+  }
+};
+
+TEST_F(TarvikctlConfiguredDevice, SavedPasswordAndCommandPortComeFromTheStore) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Configure("s3cret");
+  Outcome run = Tarvikctl({"device", "info", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("Password Setting: Unlocked\n"), std::string::npos) << run.out;
+  EXPECT_NE(server->Received().find("25pubkey26password="), std::string::npos);
+
+  run = Tarvikctl({"device", "unlock", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "LockStatusCMD: Unlocked.\n");
+  // A password on the command line wins over the saved one.
+  run = Tarvikctl({"device", "unlock", "127.0.0.1", "--password", "guess"});
+  EXPECT_EQ(run.code, 1);
+}
+
+TEST_F(TarvikctlConfiguredDevice, WrongSavedPasswordIsReportedAndInfoGoesOn) {
+  CommandPortSettings settings;
+  settings.password = "s3cret";
+  Start(settings);
+  Configure("old-password");
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n");
+  EXPECT_NE(run.out.find("Password Setting: Locked\n"), std::string::npos) << run.out;
+}
+
+TEST_F(TarvikctlConfiguredDevice, OtherAddressesAreNotConfigured) {
+  Start();
+  Configure("s3cret");
+  // Not the configured address: the default command port 10000 is tried.
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.2", "--timeout", "300"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 127.0.0.2:10000: Connecting...\n");
+}
+#endif
+
+}  // namespace
