@@ -573,9 +573,9 @@ LSTATUS RegKey::EnumKey(uint32_t index, char* name, uint32_t* nameSize) const {
   return kErrorSuccess;
 }
 
-LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
-  if (!IsOpen()) return kErrorInvalidHandle;
-  if (!writable_) return kErrorAccessDenied;
+// Deletes the subkey at subPath below key `from`: only a leaf when
+// `wholeTree` is false (1020 otherwise), else with everything below it.
+static LSTATUS DeleteBelow(int64_t from, const std::string& subPath, bool wholeTree) {
   if (SplitPath(subPath).empty()) return kErrorInvalidParameter;
   Store& s = TheStore();
   Lock lock(s.mutex);
@@ -583,9 +583,9 @@ LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
   if (st != kErrorSuccess) return st;
   if (TransactionLost(s)) return kErrorRegistryIoFailed;
   int64_t id = 0;
-  st = Walk(s, id_, subPath, false, &id);
+  st = Walk(s, from, subPath, false, &id);
   if (st != kErrorSuccess) return st;
-  {
+  if (!wholeTree) {
     Query q(s, kHasChild);
     q.Bind(1, id);
     const int rc = q.Step();
@@ -594,28 +594,21 @@ LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
   }
   AtomicStep step(s);
   if (!step.Ok()) return kErrorRegistryIoFailed;
-  st = DeleteKeyRows(s, id);
+  st = wholeTree ? DeleteTreeRows(s, id) : DeleteKeyRows(s, id);
   if (st == kErrorSuccess) step.Done();
   return st;
+}
+
+LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
+  if (!IsOpen()) return kErrorInvalidHandle;
+  if (!writable_) return kErrorAccessDenied;
+  return DeleteBelow(id_, subPath, false);
 }
 
 LSTATUS RegKey::DeleteTree(const std::string& subPath) {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!writable_) return kErrorAccessDenied;
-  if (SplitPath(subPath).empty()) return kErrorInvalidParameter;
-  Store& s = TheStore();
-  Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
-  if (st != kErrorSuccess) return st;
-  if (TransactionLost(s)) return kErrorRegistryIoFailed;
-  int64_t id = 0;
-  st = Walk(s, id_, subPath, false, &id);
-  if (st != kErrorSuccess) return st;
-  AtomicStep step(s);
-  if (!step.Ok()) return kErrorRegistryIoFailed;
-  st = DeleteTreeRows(s, id);
-  if (st == kErrorSuccess) step.Done();
-  return st;
+  return DeleteBelow(id_, subPath, true);
 }
 
 RegTransaction::RegTransaction(Mode mode) {
