@@ -1,0 +1,15 @@
+// The application object: prepares the state root and the platform hooks,
+// runs the main window modally and ends the program when it closes. There is
+// no single-instance check; several copies may run side by side.
+#pragma once
+
+class CPelmarApp {
+ public:
+  // Call first in main(), before the Qt application exists: a termination
+  // request (SIGTERM, SIGINT, SIGHUP) then closes the main window through
+  // its normal shutdown instead of killing the process.
+  static void CatchTerminationSignals();
+
+  // Runs the main window; returns the program's exit code.
+  int Run();
+};

@@ -1,0 +1,98 @@
+// The main window: menu bar, the left column of command buttons, the tab
+// control with the servers and search panes, the status bar and the 500 ms
+// timer. It runs start-up (InitDialog) and shutdown (done) in a fixed order,
+// routes every command, imports and exports the configuration file and
+// starts the companion programs.
+#pragma once
+#include <string>
+
+#include <QDialog>
+
+#include "pelmar_commands.h"
+
+struct ConfigTransferHost;
+class CIconButton;
+class CPageTabCtrl;
+class CPelmarMenu;
+class CPelmarSearchDlg;
+class CPelmarServerDlg;
+class QLabel;
+class QStatusBar;
+class QTimer;
+
+class CPelmarDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CPelmarDlg(QWidget* parent = nullptr);
+  ~CPelmarDlg() override;
+
+  // The start-up sequence. The first show runs it; calling it again does
+  // nothing.
+  void InitDialog();
+  // Runs the shutdown sequence once, then closes.
+  void done(int result) override;
+
+  void RunCommand(PelmarCommand command);
+  void ImportConfiguration();
+  void ExportConfiguration();
+  void SearchServers();
+  void RestartDriver();
+  void OpenWeb();
+
+  CPelmarMenu* Menu() const { return m_menu; }
+  CPelmarServerDlg* ServerPane() const { return m_serverPane; }
+  CPelmarSearchDlg* SearchPane() const { return m_searchPane; }
+  CPageTabCtrl* Tabs() const { return m_tabs; }
+  QTimer* Timer() const { return m_timer; }
+  // The button of a command: kAddServers, kRemoveServer, kWeb,
+  // kSearchServers, kConfigureUdp or kExit; null for others.
+  CIconButton* Button(PelmarCommand command) const;
+  QString StatusText() const;
+  void SetStatusText(const char* text);
+
+ protected:
+  // The panes; tests give their own.
+  virtual CPelmarServerDlg* CreateServerPane(CPelmarMenu* menu);
+  virtual CPelmarSearchDlg* CreateSearchPane();
+  // The Restart Driver dialog: runs it modally, true when it ended with OK.
+  // Until the program has that dialog, HasRestartDriverDialog() is false:
+  // Tools > "Restart Driver" stays grey and shutdown offers no restart.
+  virtual bool HasRestartDriverDialog() const;
+  virtual bool RunRestartDriverDialog();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void OnTimerTick();
+  void UpdateCommandStates();
+  void OnTabChanged(int index);
+  void LayoutControls();
+  void RunAddServers();
+  void ForwardAccelerator(PelmarCommand command);
+  void StartCompanion(const char* path, const char* arguments);
+  void ShowAbout();
+  ConfigTransferHost TransferHost();
+  void Shutdown();
+  // Commands whose dialogs the program does not have yet stay grey.
+  bool IsAvailable(PelmarCommand command) const;
+
+  CPelmarMenu* m_menu;
+  QWidget* m_body;
+  QLabel* m_logo;
+  CIconButton* m_add;
+  CIconButton* m_remove;
+  CIconButton* m_web;
+  CIconButton* m_search;
+  CIconButton* m_configUdp;
+  CIconButton* m_exit;
+  CPageTabCtrl* m_tabs;
+  QStatusBar* m_statusBar = nullptr;
+  QLabel* m_statusPane = nullptr;
+  QTimer* m_timer;
+  CPelmarServerDlg* m_serverPane = nullptr;
+  CPelmarSearchDlg* m_searchPane = nullptr;
+  std::string m_modbusRtuPath;
+  std::string m_modbusTcpPath;
+  bool m_initialised = false;
+  bool m_shutDown = false;
+};

@@ -1,0 +1,83 @@
+#include <QProcess>
+#include <QtTest>
+
+#include "app_texts.h"
+#include "cfg_link.h"
+#include "store_fixture.h"
+#include "tarvik/registry.h"
+#include "temp_root.h"
+
+// Two copies of the program on one state root: neither stops the other, and
+// each goes through its full shutdown when asked to end.
+class TestTwoInstances : public QObject {
+  Q_OBJECT
+ private slots:
+  void twoCopiesRunSideBySide();
+  void aTerminationRequestEndsThroughOpenMessageBoxes();
+};
+
+namespace {
+QProcessEnvironment ProgramEnvironment(const tarvik::TempStateRoot& root) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("TARVIK_ROOT"), QString::fromStdString(root.Path()));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  return env;
+}
+}  // namespace
+
+void TestTwoInstances::twoCopiesRunSideBySide() {
+  tarvik::TempStateRoot root;
+  const QProcessEnvironment env = ProgramEnvironment(root);
+  QProcess first, second;
+  for (QProcess* copy : {&first, &second}) {
+    copy->setProcessEnvironment(env);
+    copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    copy->start(QStringLiteral(TARVIK_EXE), QStringList());
+    QVERIFY(copy->waitForStarted());
+  }
+  // Both are up at the same time; neither ends by itself.
+  QTest::qWait(1500);
+  QCOMPARE(first.state(), QProcess::Running);
+  QCOMPARE(second.state(), QProcess::Running);
+
+  for (QProcess* copy : {&first, &second}) {
+    copy->terminate();
+    QVERIFY(copy->waitForFinished(15000));
+    QCOMPARE(copy->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(copy->exitCode(), 0);
+  }
+  // Their shutdown stored the configuration with the format marker.
+  QCOMPARE(StoredDword(nullptr, "Flags") & kFlagFormatMarker, kFlagFormatMarker);
+  QCOMPARE(StoredDword(nullptr, "Servers"), 0u);
+}
+
+// A store with a damaged server makes the start-up show its load message;
+// the program, asked to end while that box is open, still ends through its
+// shutdown (which stores the servers it could read).
+void TestTwoInstances::aTerminationRequestEndsThroughOpenMessageBoxes() {
+  tarvik::TempStateRoot root;
+  const FixtureServer servers[] = {{"NGR-3004", "", "", Ipv4(10, 0, 0, 5), 4, 3},
+                                   {"VF-2210", "", "", Ipv4(10, 0, 0, 9), 2, 20}};
+  WriteFixtureStore(servers, 2, 0);
+  {
+    tarvik::RegKey second;
+    second.Open(std::string(kParameterKey) + "\\Server2", tarvik::RegAccess::kFullAccess);
+    second.DeleteValue("PortNo");
+  }
+  tarvik::RegCloseStore();
+  QProcess program;
+  program.setProcessEnvironment(ProgramEnvironment(root));
+  program.setProcessChannelMode(QProcess::MergedChannels);
+  program.start(QStringLiteral(TARVIK_EXE), QStringList());
+  QVERIFY(program.waitForStarted());
+  QTest::qWait(1500);
+  QCOMPARE(program.state(), QProcess::Running);
+  program.terminate();
+  QVERIFY(program.waitForFinished(15000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program.exitCode(), 0);
+  QCOMPARE(StoredDword(nullptr, "Servers"), 1u);
+}
+
+QTEST_GUILESS_MAIN(TestTwoInstances)
+#include "tst_twoinstances.moc"
