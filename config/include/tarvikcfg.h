@@ -285,6 +285,56 @@ TKC_API uint16_t Tkc_NTDriverInit(void);
  * stays stop pending, giving 7. Returns 0; 1; 4; 6; 7. */
 TKC_API uint16_t Tkc_NTDriverClose(void);
 
+/* Configuration files: the whole store can be written to an XML file and
+ * replaced by the content of one. Both operations work on configuration sets
+ * kept in the library; they are serialised against each other.
+ *
+ * @5 Tkc_ExportConfigFile: writes the store (Tkc_RegReadAll; servers
+ * that cannot be read are left out) to path as an ISO-8859-1 XML document
+ * with CR LF line ends. The file is written beside path and renamed over it,
+ * so path never holds half a document.
+ *   0   written
+ *   2   the store holds no server; nothing is written
+ *   11  the file cannot be created or written
+ */
+TKC_API uint16_t Tkc_ExportConfigFile(const char* path);
+
+/* @4 Tkc_ImportConfigFile: reads path as XML when its name ends in
+ * ".xml" (any case), else as the older text format, and, when the whole file
+ * is valid, replaces the store with it in one transaction and restarts the
+ * driver (Tkc_NTDriverClose, then Tkc_NTDriverInit). The store is untouched
+ * on every failure before that. The text reader traces each line it
+ * interprets on standard output.
+ *   where (may be null): the number of Server elements begun (XML), or the
+ *     line at fault when a text file fails.
+ *   driverFailed (may be null): 1 when the store was replaced but stopping or
+ *     starting the driver failed (the result is then the driver's code:
+ *     1, 4, 5, 6 or 7), else 0.
+ * Result:
+ *   0   imported, driver restarted
+ *   8, 9, 18, 24  the current store or the serial-port list could not be
+ *       read; 8 also when the store did not take the new content (it is
+ *       then as it was)
+ *   11  the file cannot be opened
+ *   12  text: the file cannot be read, or a line is longer than 2047 bytes
+ *   13  XML: a Server has no usable IP
+ *   14  text: syntax error (comma or dot missing, IP line not ending in VAR)
+ *   15  a COM number is taken by another serial port of the computer
+ *   16  a COM number is used twice in the file
+ *   17  the file defines no server
+ *   20  text: VERSION line missing, not first, or not 1.1
+ *   22  text: unknown OPTIONS key
+ *   23  text: bad number, octet above 255, unknown model token, more than 68
+ *       ports, FIXEDCONFIG value above 1 or more than 68 values
+ *   25  XML: a server whose name no device rule knows (no ports); either
+ *       format: more than 4095 servers
+ *   26  XML: the file holds NUL bytes (a 16-bit encoding)
+ *   27  XML: not well formed
+ *   28  XML: a PortName above 68, shorter than four characters, or not in
+ *       the server's port layout
+ */
+TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* where, uint16_t* driverFailed);
+
 #ifdef __cplusplus
 }
 #endif

@@ -78,6 +78,9 @@ void ReadOldFixedConfig(const RegKey& key, TkcServerRecord* record) {
 uint16_t ReadServerValues(const RegKey& server, TkcServerRecord* record, bool* pwMissing) {
   std::memset(record, 0, sizeof(*record));
   *pwMissing = false;
+  // One query for the whole subkey instead of one per value; when it fails
+  // the values are simply read one by one.
+  server.Prefetch();
   const auto fail = [record] {
     std::memset(record, 0, sizeof(*record));
     return uint16_t(TKC_ERR_SERVER_VALUE);

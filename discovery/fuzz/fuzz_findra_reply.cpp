@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ConfigRequest request;
       request.alias = record.alias;
       request.ip = record.name;
-      request.dhcp = record.dhcp + 1;
+      // Any other value than the recorded one, so the DHCP field is included.
+      request.dhcp = record.dhcp == 0 ? 1 : 0;
       char command[kCommandSize];
       size_t n = BuildConfigCommand(record, request, command);
       if (n == 0 || n >= kCommandSize || command[n - 1] != '\r') __builtin_trap();

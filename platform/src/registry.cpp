@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -69,8 +70,9 @@ enum Stmt {
   kSetValue,
   kDeleteValue,
   kEnumValue,
-  kEnumKey,
+  kEnumKeys,
   kChildren,
+  kAllValues,
   kStmtCount
 };
 
@@ -88,8 +90,9 @@ const char* const kStmtSql[kStmtCount] = {
      "ON CONFLICT(key, name COLLATE NOCASE) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM reg_value WHERE key = ?1 AND name = ?2 COLLATE NOCASE",
     "SELECT name, type, data FROM reg_value WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
-    "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    "SELECT name FROM reg_key WHERE parent = ?1 ORDER BY id",
     "SELECT id FROM reg_key WHERE parent = ?1",
+    "SELECT name, type, data FROM reg_value WHERE key = ?1",
 };
 
 struct Store {
@@ -343,8 +346,28 @@ bool TransactionLost(Store& s) {
 
 }  // namespace
 
+struct RegKey::ValueCache {
+  struct Value {
+    uint32_t type;
+    std::string data;
+  };
+  std::unordered_map<std::string, Value> values;  // by ASCII-lower-case name
+};
+
+static std::string FoldName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 RegKey::RegKey(RegKey&& other) noexcept
-    : id_(std::exchange(other.id_, 0)), writable_(other.writable_), path_(std::move(other.path_)) {}
+    : id_(std::exchange(other.id_, 0)),
+      writable_(other.writable_),
+      path_(std::move(other.path_)),
+      cache_(std::move(other.cache_)),
+      subkeys_(std::move(other.subkeys_)) {}
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
   if (this != &other) {
@@ -352,6 +375,8 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     id_ = std::exchange(other.id_, 0);
     writable_ = other.writable_;
     path_ = std::move(other.path_);
+    cache_ = std::move(other.cache_);
+    subkeys_ = std::move(other.subkeys_);
   }
   return *this;
 }
@@ -360,6 +385,8 @@ void RegKey::Close() {
   id_ = 0;
   writable_ = false;
   path_.clear();
+  cache_.reset();
+  subkeys_.reset();
 }
 
 static std::string JoinPath(const std::string& a, const std::string& b) {
@@ -425,6 +452,21 @@ LSTATUS RegKey::QueryValue(const std::string& name, uint32_t* type, void* data,
                            uint32_t* length) const {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (data && !length) return kErrorInvalidParameter;
+  if (cache_) {
+    const auto it = cache_->values.find(FoldName(name));
+    if (it == cache_->values.end()) return kErrorFileNotFound;
+    const uint32_t size = uint32_t(it->second.data.size());
+    if (type) *type = it->second.type;
+    if (data) {
+      if (*length < size) {
+        *length = size;
+        return kErrorMoreData;
+      }
+      if (size) std::memcpy(data, it->second.data.data(), size);
+    }
+    if (length) *length = size;
+    return kErrorSuccess;
+  }
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
@@ -444,6 +486,30 @@ LSTATUS RegKey::QueryValue(const std::string& name, uint32_t* type, void* data,
     if (size) std::memcpy(data, sqlite3_column_blob(q.Get(), 1), size);
   }
   if (length) *length = size;
+  return kErrorSuccess;
+}
+
+LSTATUS RegKey::Prefetch() const {
+  if (!IsOpen()) return kErrorInvalidHandle;
+  Store& s = TheStore();
+  Lock lock(s.mutex);
+  LSTATUS st = EnsureOpenLocked(s);
+  if (st != kErrorSuccess) return st;
+  auto cache = std::make_shared<ValueCache>();
+  Query q(s, kAllValues);
+  q.Bind(1, id_);
+  int rc;
+  while ((rc = q.Step()) == SQLITE_ROW) {
+    const char* name = reinterpret_cast<const char*>(sqlite3_column_text(q.Get(), 0));
+    const int nameLen = sqlite3_column_bytes(q.Get(), 0);
+    const char* blob = static_cast<const char*>(sqlite3_column_blob(q.Get(), 2));
+    const int size = sqlite3_column_bytes(q.Get(), 2);
+    cache->values.emplace(FoldName(std::string(name, size_t(nameLen))),
+                          ValueCache::Value{uint32_t(sqlite3_column_int64(q.Get(), 1)),
+                                            std::string(blob ? blob : "", size_t(size))});
+  }
+  if (rc != SQLITE_DONE) return MapSqlite(rc);
+  cache_ = std::move(cache);
   return kErrorSuccess;
 }
 
@@ -472,6 +538,7 @@ LSTATUS RegKey::SetValue(const std::string& name, uint32_t type, const void* dat
   if (!writable_) return kErrorAccessDenied;
   if (length && !data) return kErrorInvalidParameter;
   if (name.size() > 16383) return kErrorInvalidParameter;
+  cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
@@ -499,6 +566,7 @@ LSTATUS RegKey::SetBinary(const std::string& name, const void* data, uint32_t le
 LSTATUS RegKey::DeleteValue(const std::string& name) {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!writable_) return kErrorAccessDenied;
+  cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
   LSTATUS st = EnsureOpenLocked(s);
@@ -553,29 +621,38 @@ LSTATUS RegKey::EnumValue(uint32_t index, char* name, uint32_t* nameSize, uint32
 LSTATUS RegKey::EnumKey(uint32_t index, char* name, uint32_t* nameSize) const {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!name || !nameSize) return kErrorInvalidParameter;
-  Store& s = TheStore();
-  Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
-  if (st != kErrorSuccess) return st;
-  Query q(s, kEnumKey);
-  q.Bind(1, id_).Bind(2, int64_t(index));
-  const int rc = q.Step();
-  if (rc == SQLITE_DONE) return kErrorNoMoreItems;
-  if (rc != SQLITE_ROW) return MapSqlite(rc);
-  const uint32_t len = uint32_t(sqlite3_column_bytes(q.Get(), 0));
+  if (index == 0 || !subkeys_) {
+    Store& s = TheStore();
+    Lock lock(s.mutex);
+    LSTATUS st = EnsureOpenLocked(s);
+    if (st != kErrorSuccess) return st;
+    auto names = std::make_shared<std::vector<std::string>>();
+    Query q(s, kEnumKeys);
+    q.Bind(1, id_);
+    int rc;
+    while ((rc = q.Step()) == SQLITE_ROW) {
+      names->emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(q.Get(), 0)),
+                          size_t(sqlite3_column_bytes(q.Get(), 0)));
+    }
+    if (rc != SQLITE_DONE) return MapSqlite(rc);
+    subkeys_ = std::move(names);
+  }
+  if (index >= subkeys_->size()) return kErrorNoMoreItems;
+  const std::string& sub = (*subkeys_)[index];
+  const uint32_t len = uint32_t(sub.size());
   if (*nameSize < len + 1) {
     *nameSize = len + 1;
     return kErrorMoreData;
   }
-  std::memcpy(name, sqlite3_column_text(q.Get(), 0), len);
+  std::memcpy(name, sub.data(), len);
   name[len] = '\0';
   *nameSize = len;
   return kErrorSuccess;
 }
 
-LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
-  if (!IsOpen()) return kErrorInvalidHandle;
-  if (!writable_) return kErrorAccessDenied;
+// Deletes the subkey at subPath below key `from`: only a leaf when
+// `wholeTree` is false (1020 otherwise), else with everything below it.
+static LSTATUS DeleteBelow(int64_t from, const std::string& subPath, bool wholeTree) {
   if (SplitPath(subPath).empty()) return kErrorInvalidParameter;
   Store& s = TheStore();
   Lock lock(s.mutex);
@@ -583,9 +660,9 @@ LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
   if (st != kErrorSuccess) return st;
   if (TransactionLost(s)) return kErrorRegistryIoFailed;
   int64_t id = 0;
-  st = Walk(s, id_, subPath, false, &id);
+  st = Walk(s, from, subPath, false, &id);
   if (st != kErrorSuccess) return st;
-  {
+  if (!wholeTree) {
     Query q(s, kHasChild);
     q.Bind(1, id);
     const int rc = q.Step();
@@ -594,28 +671,21 @@ LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
   }
   AtomicStep step(s);
   if (!step.Ok()) return kErrorRegistryIoFailed;
-  st = DeleteKeyRows(s, id);
+  st = wholeTree ? DeleteTreeRows(s, id) : DeleteKeyRows(s, id);
   if (st == kErrorSuccess) step.Done();
   return st;
+}
+
+LSTATUS RegKey::DeleteSubKey(const std::string& subPath) {
+  if (!IsOpen()) return kErrorInvalidHandle;
+  if (!writable_) return kErrorAccessDenied;
+  return DeleteBelow(id_, subPath, false);
 }
 
 LSTATUS RegKey::DeleteTree(const std::string& subPath) {
   if (!IsOpen()) return kErrorInvalidHandle;
   if (!writable_) return kErrorAccessDenied;
-  if (SplitPath(subPath).empty()) return kErrorInvalidParameter;
-  Store& s = TheStore();
-  Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
-  if (st != kErrorSuccess) return st;
-  if (TransactionLost(s)) return kErrorRegistryIoFailed;
-  int64_t id = 0;
-  st = Walk(s, id_, subPath, false, &id);
-  if (st != kErrorSuccess) return st;
-  AtomicStep step(s);
-  if (!step.Ok()) return kErrorRegistryIoFailed;
-  st = DeleteTreeRows(s, id);
-  if (st == kErrorSuccess) step.Done();
-  return st;
+  return DeleteBelow(id_, subPath, true);
 }
 
 RegTransaction::RegTransaction(Mode mode) {
@@ -635,6 +705,7 @@ RegTransaction::RegTransaction(Mode mode) {
   if (status_ == kErrorSuccess) {
     ++s.depth;
     active_ = true;
+    changesAtStart_ = sqlite3_total_changes64(s.db);
   } else {
     s.mutex.unlock();
   }
@@ -668,7 +739,7 @@ void RegTransaction::Rollback() {
   if (--s.depth == 0) {
     Exec(s, "ROLLBACK");
     s.doomed = false;
-  } else {
+  } else if (sqlite3_total_changes64(s.db) != changesAtStart_) {
     s.doomed = true;
   }
   s.mutex.unlock();

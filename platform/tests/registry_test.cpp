@@ -49,6 +49,38 @@ TEST_F(Registry, NamesAreCaseInsensitiveAndCasePreserving) {
   EXPECT_STREQ(name, "Vonderil");
 }
 
+TEST_F(Registry, PrefetchedHandleAnswersLikeTheStore) {
+  RegKey key;
+  ASSERT_EQ(key.Create(kParam), 0);
+  ASSERT_EQ(key.SetDword("PortNo", 4), 0);
+  ASSERT_EQ(key.SetString("ServerName", "Q410X4"), 0);
+  ASSERT_EQ(key.Prefetch(), 0);
+  uint32_t v = 0;
+  EXPECT_EQ(key.QueryDword("PORTNO", &v), 0);
+  EXPECT_EQ(v, 4u);
+  EXPECT_EQ(key.QueryDword("IPAddress", &v), kErrorFileNotFound);
+  char small[4];
+  EXPECT_EQ(key.QueryString("servername", small, sizeof small), kErrorMoreData);
+  char name[50];
+  EXPECT_EQ(key.QueryString("servername", name, sizeof name), 0);
+  EXPECT_STREQ(name, "Q410X4");
+  // A write through the handle is seen at once...
+  ASSERT_EQ(key.SetDword("PortNo", 8), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), 0);
+  EXPECT_EQ(v, 8u);
+  ASSERT_EQ(key.Prefetch(), 0);
+  ASSERT_EQ(key.DeleteValue("PortNo"), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), kErrorFileNotFound);
+  // ...and so is a write through another handle once the copy is dropped.
+  ASSERT_EQ(key.Prefetch(), 0);
+  RegKey other;
+  ASSERT_EQ(other.Open(kParam, RegAccess::kFullAccess), 0);
+  ASSERT_EQ(other.SetDword("PortNo", 2), 0);
+  ASSERT_EQ(key.Open(kParam, RegAccess::kRead), 0);
+  EXPECT_EQ(key.QueryDword("PortNo", &v), 0);
+  EXPECT_EQ(v, 2u);
+}
+
 TEST_F(Registry, MissingKeysAndValues) {
   RegKey key;
   EXPECT_EQ(key.Open(kParam, RegAccess::kRead), kErrorFileNotFound);
@@ -142,6 +174,33 @@ TEST_F(Registry, EnumerationIsInSetOrderAndStopsWithNoMoreItems) {
   EXPECT_EQ(dataLen, 5u);
 }
 
+TEST_F(Registry, EnumKeyWalksSubkeysInCreationOrderFromASnapshot) {
+  RegKey param;
+  ASSERT_EQ(param.Create(kParam), 0);
+  RegKey sub;
+  for (int i = 1; i <= 300; ++i) ASSERT_EQ(sub.Create(param, "Server" + std::to_string(i)), 0);
+  char name[32];
+  uint32_t i = 0;
+  for (;; ++i) {
+    uint32_t size = sizeof name;
+    const LSTATUS st = param.EnumKey(i, name, &size);
+    if (st == kErrorNoMoreItems) break;
+    ASSERT_EQ(st, 0);
+    ASSERT_EQ(std::string(name), "Server" + std::to_string(i + 1));
+    if (i == 10) {
+      ASSERT_EQ(param.DeleteSubKey("Server300"), 0);  // the walk goes on undisturbed
+    }
+  }
+  EXPECT_EQ(i, 300u);
+  uint32_t size = sizeof name;
+  ASSERT_EQ(param.EnumKey(0, name, &size), 0);  // a new walk sees the change
+  size = sizeof name;
+  EXPECT_EQ(param.EnumKey(299, name, &size), kErrorNoMoreItems);
+  size = 3;
+  EXPECT_EQ(param.EnumKey(0, name, &size), kErrorMoreData);
+  EXPECT_EQ(size, 8u);
+}
+
 TEST_F(Registry, DeleteSubKeyRefusesKeysWithSubkeysDeleteTreeDoesNot) {
   RegKey param;
   ASSERT_EQ(param.Create(kParam), 0);
@@ -193,6 +252,11 @@ TEST_F(Registry, RolledBackTransactionLeavesNothing) {
     RegTransaction tx;
     ASSERT_EQ(key.Create(kParam), 0);
     ASSERT_EQ(key.SetDword("Servers", 3), 0);
+    {
+      RegTransaction readOnly(RegTransaction::Mode::kRead);
+      uint32_t v = 0;
+      EXPECT_EQ(key.QueryDword("Servers", &v), 0);
+    }  // ended without Commit, but changed nothing: no harm
     EXPECT_EQ(tx.Commit(), 0);
   }
   uint32_t v = 0;

@@ -1,14 +1,22 @@
 // The search pane: the "Search" page of the main window. It searches the
-// local networks for device servers through the discovery library and lists
-// what answers.
+// local networks for device servers through the discovery library, lists
+// the ones of known models, and hands a picked device to the main window
+// (the current device values and the add-servers request).
 //
-// This pane is the first step: the list and its columns. Searching and the
-// UDP configuration are not part of it yet; CanSearch() and
-// CanConfigureByUdp() say so, and the main window keeps the "Search Servers"
-// and "Configuration (UDP)" buttons grey.
+// The pane keeps no results of its own: a row only names a record of the
+// library's result list, which every action reads again.
+//
+// Ping, Diagnostic and the UDP configuration dialog are not part of the
+// program yet: their menu items stay grey and CanConfigureByUdp() is false.
 #pragma once
+#include <functional>
+
 #include <QWidget>
 
+#include "search_rows.h"
+
+class QMenu;
+class QAction;
 class QTreeWidget;
 
 class CPelmarSearchDlg : public QWidget {
@@ -23,11 +31,37 @@ class CPelmarSearchDlg : public QWidget {
   // Opens the UDP configuration for the selected rows.
   virtual void ConfigureByUdp();
 
+  // "Add Server(s)": the device of the search-list selection becomes the
+  // current device and the main window is asked to add it.
+  void AddServers();
+  // "Get Alias Name(s)": the aliases of the selected devices go to the
+  // configured servers of the same address and name.
+  void GetAliasNames();
+
+  // Mouse actions on the list, at a point of its viewport.
+  void LeftClick();
+  void RightClickAt(const QPoint& pos);
+  void DoubleClickAt(const QPoint& pos);
+
   QTreeWidget* List() const { return m_list; }
+  QMenu* ContextMenu() const { return m_menu; }
+  QAction* MenuAction(int item) const;  // 0 Ping ... 4 Get Alias Name(s)
+  const tarvik::app::SearchRowMap& Rows() const { return m_rows; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Reads the record of a list row; false when the row names none.
+  bool ReadRow(int row, tarvik::app::ModuleInfo* info) const;
+  int AdmitRecord(int index);
+  int RowAt(const QPoint& pos) const;
+  void ShowSearchMessage(const char* format, int result);
+
   QTreeWidget* m_list;
+  QMenu* m_menu;
+  QAction* m_actions[5] = {};
+  tarvik::app::SearchRowMap m_rows;
+  bool m_searching = false;
 };

@@ -1,147 +1,441 @@
 #include "cpelmarserverdlg.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
-#include <cstring>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "app_state.h"
+#include "cinputbox.h"
 #include "cpelmarmenu.h"
+#include "port_rows.h"
+#include "server_label.h"
+#include "server_sort.h"
+#include "server_store.h"
+#include "server_tree.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
+#include "tree_item_word.h"
+
+namespace app = tarvik::app;
 
 namespace {
 
-// Item data role that holds the server index (-1 for the root).
-constexpr int kServerIndexRole = Qt::UserRole + 1;
+// Item data role of the tree item word and of the port row word.
+constexpr int kWordRole = Qt::UserRole + 1;
 
 const PelmarCommand kPaneCommands[] = {
-    PelmarCommand::kPingServer,    PelmarCommand::kDiagnostic,     PelmarCommand::kRemoveServer,
-    PelmarCommand::kRemoveAllServers, PelmarCommand::kConfigureServer, PelmarCommand::kEditAlias,
-    PelmarCommand::kEditHost,      PelmarCommand::kSortNone,       PelmarCommand::kSortModel,
-    PelmarCommand::kSortAlias,     PelmarCommand::kSortIp,         PelmarCommand::kSortHost,
-    PelmarCommand::kQueryIp,       PelmarCommand::kQueryIpAll,     PelmarCommand::kQueryInterval,
-    PelmarCommand::kOpenComPort,   PelmarCommand::kOpenTcpPort,    PelmarCommand::kConfigurePort,
+    PelmarCommand::kPingServer,       PelmarCommand::kDiagnostic,
+    PelmarCommand::kRemoveServer,     PelmarCommand::kRemoveAllServers,
+    PelmarCommand::kConfigureServer,  PelmarCommand::kEditAlias,
+    PelmarCommand::kEditHost,         PelmarCommand::kSortNone,
+    PelmarCommand::kSortModel,        PelmarCommand::kSortAlias,
+    PelmarCommand::kSortIp,           PelmarCommand::kSortHost,
+    PelmarCommand::kQueryIp,          PelmarCommand::kQueryIpAll,
+    PelmarCommand::kQueryInterval,    PelmarCommand::kOpenComPort,
+    PelmarCommand::kOpenTcpPort,      PelmarCommand::kConfigurePort,
 };
 
+// In the order of the sort types 0 to 4.
 const PelmarCommand kSortCommands[] = {PelmarCommand::kSortNone, PelmarCommand::kSortModel,
                                        PelmarCommand::kSortAlias, PelmarCommand::kSortIp,
                                        PelmarCommand::kSortHost};
 
-QString ServerLabel(const ServerRecord& record) {
-  char address[16];
-  FormatIpv4(record.IPAddress, address, sizeof address);
-  char label[300];
-  size_t used = tarvik::CopyText(label, sizeof label, record.ServerName);
-  if (record.AliasName[0] != '\0')
-    used += tarvik::FormatText(label + used, sizeof label - used, " (%s)", record.AliasName);
-  used += tarvik::FormatText(label + used, sizeof label - used, " [%s]", address);
-  // No host name has been resolved by this pane, so every one shows as open.
-  if (record.HostName[0] != '\0')
-    tarvik::FormatText(label + used, sizeof label - used, "-?%s", record.HostName);
-  return QString::fromLatin1(label);
+// Commands that need a selected server.
+const PelmarCommand kNeedServer[] = {
+    PelmarCommand::kEditAlias,    PelmarCommand::kEditHost,        PelmarCommand::kQueryIp,
+    PelmarCommand::kRemoveServer, PelmarCommand::kConfigureServer, PelmarCommand::kConfigurePort,
+};
+
+struct ListColumn {
+  const char* title;
+  int width;
+};
+const ListColumn kListColumns[] = {{"Port", 90}, {"Virtual COM", 120}, {"Baudrate", 90}};
+
+const char kAliasPrompt[] = "Edit Alias Name on PC side (no update to device server)";
+const char kHostPrompt[] = "Edit Host Name on PC side (no update to device server)";
+const char kIntervalPrompt[] =
+    "Interval (seconds): Results depend on DNS server and Windows cache (1 day). Query is "
+    "processed only when the utility is running.";
+
+// Used when no server is selected.
+const char kFallbackTcp[] = "Tcp=192.168.0.1,10001";
+
+bool Contains(const PelmarCommand* begin, const PelmarCommand* end, PelmarCommand command) {
+  return std::find(begin, end, command) != end;
+}
+
+uint32_t ItemWord(const QTreeWidgetItem* item) {
+  return item ? item->data(0, kWordRole).toUInt() : app::kNoServerItemWord;
+}
+
+uint32_t ServerCount() {
+  uint32_t n = App().config.Servers;
+  return n > static_cast<uint32_t>(app::kMaxServers) ? app::kMaxServers : n;
 }
 
 }  // namespace
 
 void FormatIpv4(uint32_t address, char* text, size_t size) {
-  tarvik::FormatText(text, size, "%u.%u.%u.%u", address & 0xFF, (address >> 8) & 0xFF,
-                     (address >> 16) & 0xFF, (address >> 24) & 0xFF);
+  tarvik::CopyText(text, size, app::Ipv4Text(address).c_str());
 }
 
 CPelmarServerDlg::CPelmarServerDlg(CPelmarMenu* menu, QWidget* parent)
-    : QWidget(parent), m_menu(menu), m_tree(new QTreeWidget(this)) {
+    : QWidget(parent), m_menu(menu), m_tree(new QTreeWidget(this)), m_list(new QTreeWidget(this)) {
+  m_tree->setObjectName(QStringLiteral("serverTree"));
   m_tree->setHeaderHidden(true);
   m_tree->setColumnCount(1);
+  m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+  m_tree->installEventFilter(this);
+
+  m_list->setObjectName(QStringLiteral("portList"));
+  m_list->setRootIsDecorated(false);
+  m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+  QStringList titles;
+  for (const ListColumn& column : kListColumns) titles << QString::fromLatin1(column.title);
+  m_list->setHeaderLabels(titles);
+  for (int i = 0; i < static_cast<int>(std::size(kListColumns)); ++i)
+    m_list->setColumnWidth(i, kListColumns[i].width);
+
   connect(m_tree, &QTreeWidget::currentItemChanged, this, [this] {
-    UpdateMenuState();
+    FillPortList();
     emit selectionChanged();
   });
+  connect(m_tree, &QWidget::customContextMenuRequested, this, &CPelmarServerDlg::OpenTreeMenuAt);
+  connect(m_list, &QWidget::customContextMenuRequested, this, &CPelmarServerDlg::OpenListMenuAt);
+  connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this] {
+    OnCommand(PelmarCommand::kConfigureServer);
+  });
+  connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] {
+    if (SelectedPortEntry() >= 0) OnCommand(PelmarCommand::kConfigurePort);
+  });
+
+  // The interval is read when the pane is made; every host name starts
+  // unresolved.
+  if (!m_query.IntervalLoaded()) {
+    uint32_t seconds = 0;
+    if (Tkc_RegGetQueryInterval(&seconds) != TKC_OK) seconds = 0;
+    m_query.LoadInterval(seconds);
+  }
+  m_query.SetWriter([this](int index) { WriteServer(index); });
 }
 
-int CPelmarServerDlg::Load() {
-  ConfigSet& set = App().config;
-  std::memset(&set, 0, sizeof set);
-  const int status = CfgReadAll(&set);
-  if (status != 0) {
-    tarvik::FormatText(App().message, sizeof App().message,
-                       "Error Code:%d\nFailed to get driver settings from registry,\n"
-                       "please use Administrator account of the computer!",
-                       status);
-    tarvik::ShowMessageBox(App().message, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
-    return status;
-  }
-  if (!(set.Flags & kFlagFormatMarker)) {
-    set.Flags |= kFlagFormatMarker;
-    App().restartPending = true;
-  }
-  return 0;
-}
+int CPelmarServerDlg::Load() { return app::LoadConfigSet(App().config, &App().restartPending); }
 
-int CPelmarServerDlg::Store() {
-  const int status = CfgWriteAll(&App().config);
-  if (status != 0) {
-    tarvik::FormatText(App().message, sizeof App().message,
-                       "Error Code:%d\nFailed to write driver settings into registry,\n"
-                       "please use Administrator account of the computer!",
-                       status);
-    tarvik::ShowMessageBox(App().message, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
-  }
-  return status;
-}
+int CPelmarServerDlg::Store() { return app::StoreConfigSet(App().config); }
 
 void CPelmarServerDlg::Rebuild() {
+  const QSignalBlocker quiet(m_tree);
   m_tree->clear();
   auto* root = new QTreeWidgetItem(m_tree, QStringList(QStringLiteral("Servers")));
-  root->setData(0, kServerIndexRole, -1);
+  root->setData(0, kWordRole, app::kNoServerItemWord);
+
   const ConfigSet& set = App().config;
-  QTreeWidgetItem* last = nullptr;
-  for (uint32_t i = 0; i < set.Servers && i < 4095; ++i) {
-    last = new QTreeWidgetItem(root, QStringList(ServerLabel(set.Records[i])));
-    last->setData(0, kServerIndexRole, static_cast<int>(i));
+  const auto items = app::ServerTreeItems(set, app::SortOrder(set, m_sortType),
+                                          [this](int index) { return m_query.State(index); });
+  QTreeWidgetItem* lastServer = nullptr;
+  for (const app::ServerTreeItem& entry : items) {
+    QTreeWidgetItem* parent = entry.slot ? lastServer : root;
+    auto* item = new QTreeWidgetItem(parent, QStringList(QString::fromLatin1(entry.text.c_str())));
+    item->setData(0, kWordRole, entry.word);
+    if (entry.slot) {
+      lastServer->setExpanded(true);
+    } else {
+      lastServer = item;
+    }
+  }
+  for (int i = 0; i < 2; ++i) {
+    auto* filler = new QTreeWidgetItem(root, QStringList(QStringLiteral("-")));
+    filler->setData(0, kWordRole, app::kNoServerItemWord);
   }
   root->setExpanded(true);
-  m_tree->setCurrentItem(last ? last : root);
-  UpdateMenuState();
+  m_tree->setCurrentItem(lastServer ? lastServer : root);
+  m_tree->setFocus();
+  FillPortList();
+  emit selectionChanged();
+}
+
+void CPelmarServerDlg::RefreshKeepingSelection() {
+  const uint32_t number = app::TreeItemNumber(ItemWord(m_tree->currentItem()));
+  Rebuild();
+  QTreeWidgetItem* root = m_tree->topLevelItem(0);
+  if (!root || number == 0) return;
+  for (int i = 0; i < root->childCount(); ++i) {
+    QTreeWidgetItem* child = root->child(i);
+    if (app::TreeItemNumber(ItemWord(child)) == number) {
+      m_tree->setCurrentItem(child);
+      return;
+    }
+  }
 }
 
 void CPelmarServerDlg::LoadSortType() {
   if (m_sortType == -1) {
     uint32_t type = 0;
-    m_sortType = Tkc_RegGetSortingType(&type) == 0 && type <= 4 ? static_cast<int>(type) : 0;
+    m_sortType = Tkc_RegGetSortingType(&type) == TKC_OK && type <= 4 ? static_cast<int>(type) : 0;
   }
   for (int i = 0; i < 5; ++i) m_menu->Check(kSortCommands[i], i == m_sortType);
 }
 
 int CPelmarServerDlg::SelectedServer() const {
-  const QTreeWidgetItem* item = m_tree->currentItem();
-  if (!item) return -1;
-  const int index = item->data(0, kServerIndexRole).toInt();
-  return index >= 0 && static_cast<uint32_t>(index) < App().config.Servers ? index : -1;
+  const int index = app::TreeItemServer(ItemWord(m_tree->currentItem()));
+  return index >= 0 && static_cast<uint32_t>(index) < ServerCount() ? index : -1;
+}
+
+uint32_t CPelmarServerDlg::SelectedSlot() const {
+  return app::TreeItemSlot(ItemWord(m_tree->currentItem()));
+}
+
+int CPelmarServerDlg::SelectedPortEntry() const {
+  const QList<QTreeWidgetItem*> rows = m_list->selectedItems();
+  if (rows.isEmpty()) return -1;
+  return app::PortRowEntry(rows.first()->data(0, kWordRole).toUInt());
 }
 
 void CPelmarServerDlg::HostQueryStep() {
-  // Host names are not queried by this pane yet (see the class comment).
+  if (m_query.Step(App().config)) RefreshKeepingSelection();
 }
 
-int CPelmarServerDlg::BuildOwnComMap() { return ::BuildOwnComMap(App().config, App().ownComMap); }
+int CPelmarServerDlg::BuildOwnComMap() {
+  return app::BuildOwnComMap(App().config, App().ownComMap);
+}
 
 int CPelmarServerDlg::AddServerCount(uint32_t portDelta) {
-  const int status = Tkc_RegAddServersAndPortsCount(1, portDelta);
-  if (status != 0)
-    tarvik::ShowMessageBox("Failed to write the Servers/Ports registry key!", kAppCaption,
-                           tarvik::kMbOk);
-  return status;
+  return app::CountAddedServer(portDelta);
 }
 
-bool CPelmarServerDlg::HandlesCommand(PelmarCommand) const { return false; }
+void CPelmarServerDlg::FillPortList() {
+  m_list->clear();
+  const int index = SelectedServer();
+  if (index >= 0) {
+    AppState& state = App();
+    ServerRecord& server = state.config.Records[index];
+    tarvik::CopyText(state.deviceAddress, app::Ipv4Text(server.IPAddress).c_str());
+    state.devicePort = server.TcpPortCmd;
+    tarvik::CopyText(state.deviceName, sizeof state.deviceName,
+                     std::string(server.ServerName, strnlen(server.ServerName,
+                                                            sizeof server.ServerName))
+                         .c_str());
+    app::ForceFixedPorts(server);
+    for (const app::PortRow& row : app::PortRows(server, SelectedSlot())) {
+      auto* item = new QTreeWidgetItem(m_list, QStringList{QString::fromLatin1(row.port.c_str()),
+                                                           QString::fromLatin1(row.com.c_str()),
+                                                           QString::fromLatin1(row.baud.c_str())});
+      item->setData(0, kWordRole, row.rowWord);
+    }
+  }
+  UpdateMenuState();
+}
 
-void CPelmarServerDlg::OnCommand(PelmarCommand) {}
+bool CPelmarServerDlg::HandlesCommand(PelmarCommand command) const {
+  switch (command) {
+    case PelmarCommand::kRemoveServer: case PelmarCommand::kRemoveAllServers:
+    case PelmarCommand::kEditAlias: case PelmarCommand::kEditHost:
+    case PelmarCommand::kSortNone: case PelmarCommand::kSortModel:
+    case PelmarCommand::kSortAlias: case PelmarCommand::kSortIp: case PelmarCommand::kSortHost:
+    case PelmarCommand::kQueryIp: case PelmarCommand::kQueryIpAll:
+    case PelmarCommand::kQueryInterval: case PelmarCommand::kOpenComPort:
+    case PelmarCommand::kOpenTcpPort:
+      return true;
+    default:
+      // Ping, Diagnostic, Configure Server and Configure Port open dialogs
+      // and launchers that are not part of the program yet.
+      return false;
+  }
+}
 
 void CPelmarServerDlg::UpdateMenuState() {
-  for (PelmarCommand command : kPaneCommands) m_menu->Enable(command, HandlesCommand(command));
+  const bool anyServer = ServerCount() > 0;
+  const bool selected = SelectedServer() >= 0;
+  for (PelmarCommand command : kPaneCommands) {
+    bool enabled = HandlesCommand(command);
+    if (command == PelmarCommand::kRemoveAllServers || command == PelmarCommand::kQueryIp)
+      enabled = enabled && anyServer;
+    if (Contains(std::begin(kNeedServer), std::end(kNeedServer), command))
+      enabled = enabled && selected;
+    m_menu->Enable(command, enabled);
+  }
+  for (int i = 0; i < 5; ++i) m_menu->Check(kSortCommands[i], i == m_sortType);
+}
+
+void CPelmarServerDlg::OnCommand(PelmarCommand command) {
+  if (!HandlesCommand(command)) return;
+  using C = PelmarCommand;
+  switch (command) {
+    case C::kRemoveServer: RemoveServer(); break;
+    case C::kRemoveAllServers: RemoveAllServers(); break;
+    case C::kEditAlias: EditAlias(); break;
+    case C::kEditHost: EditHost(); break;
+    case C::kSortNone: SetSortType(app::kSortNone); break;
+    case C::kSortModel: SetSortType(app::kSortModelName); break;
+    case C::kSortAlias: SetSortType(app::kSortAliasName); break;
+    case C::kSortIp: SetSortType(app::kSortIpAddress); break;
+    case C::kSortHost: SetSortType(app::kSortHostName); break;
+    case C::kQueryIp: QueryIp(false); break;
+    case C::kQueryIpAll: QueryIp(true); break;
+    case C::kQueryInterval: EditQueryInterval(); break;
+    case C::kOpenComPort: OpenComPort(); break;
+    case C::kOpenTcpPort: OpenTcpPort(); break;
+    default: break;
+  }
+}
+
+void CPelmarServerDlg::SetSortType(int type) {
+  Tkc_RegSetSortingType(static_cast<uint32_t>(type));
+  m_sortType = type;
+  RefreshKeepingSelection();
+}
+
+void CPelmarServerDlg::RemoveServer() {
+  const int index = SelectedServer();
+  if (index < 0) return;
+  AppState& state = App();
+  const std::string label =
+      app::ServerLabel(state.config.Records[index], m_query.State(index));
+  tarvik::FormatText(state.message, sizeof state.message, "Server: %s \n\nRemove this server?",
+                     label.c_str());
+  if (tarvik::ShowMessageBox(state.message, kAppCaption, tarvik::kMbYesNo | tarvik::kMbIconError) !=
+      tarvik::kIdYes)
+    return;
+  state.restartPending = true;
+  app::RemoveServerFromStore(state.config, index);
+  Load();
+  Rebuild();
+}
+
+void CPelmarServerDlg::RemoveAllServers() {
+  if (tarvik::ShowMessageBox("Remove all device servers from the Servers list window.",
+                             kAppCaption, tarvik::kMbYesNo | tarvik::kMbIconError) !=
+      tarvik::kIdYes)
+    return;
+  app::RemoveAllServersFromStore(App().config);
+  App().restartPending = true;
+  Load();
+  Rebuild();
+}
+
+void CPelmarServerDlg::WriteServer(int index) {
+  ServerRecord& server = App().config.Records[index];
+  Tkc_RegWriteOneServer(static_cast<uint32_t>(index), &server, app::kServerRecordSize);
+}
+
+void CPelmarServerDlg::EditAlias() {
+  const int index = SelectedServer();
+  if (index < 0) return;
+  ServerRecord& server = App().config.Records[index];
+  char text[sizeof server.AliasName];
+  tarvik::CopyText(text, sizeof text,
+                   std::string(server.AliasName, strnlen(server.AliasName, sizeof text)).c_str());
+  CInputBox box(this);
+  if (box.InputText(kAliasPrompt, text, sizeof text) != 0) return;
+  tarvik::CopyText(server.AliasName, text);
+  WriteServer(index);
+  RefreshKeepingSelection();
+}
+
+void CPelmarServerDlg::EditHost() {
+  const int index = SelectedServer();
+  if (index < 0) return;
+  ServerRecord& server = App().config.Records[index];
+  char text[sizeof server.HostName];
+  tarvik::CopyText(text, sizeof text,
+                   std::string(server.HostName, strnlen(server.HostName, sizeof text)).c_str());
+  CInputBox box(this);
+  if (box.InputText(kHostPrompt, text, sizeof text) != 0) return;
+  tarvik::CopyText(server.HostName, text);
+  WriteServer(index);
+  m_query.SetState(index, '?');
+  m_query.QueryOne(App().config, index);
+  RefreshKeepingSelection();
+}
+
+void CPelmarServerDlg::QueryIp(bool all) {
+  if (all) {
+    for (uint32_t k = 0; k < ServerCount(); ++k) m_query.QueryOne(App().config, static_cast<int>(k));
+  } else {
+    const int index = SelectedServer();
+    if (index < 0) return;
+    m_query.QueryOne(App().config, index);
+  }
+  RefreshKeepingSelection();
+}
+
+void CPelmarServerDlg::EditQueryInterval() {
+  int32_t seconds = static_cast<int32_t>(m_query.IntervalMs() / 1000);
+  CInputBox box(this);
+  if (box.InputNumber(kIntervalPrompt, &seconds) != 0) return;
+  uint32_t store = 0;
+  if (m_query.SetIntervalSeconds(seconds, &store)) Tkc_RegSetQueryInterval(store);
+}
+
+void CPelmarServerDlg::StartTerminal(const char* arguments) {
+  // As every companion launch: a missing program shows nothing.
+  const char* path = App().terminalPath;
+  if (path[0] != '\0') tarvik::ShellOpen(path, arguments);
+}
+
+void CPelmarServerDlg::OpenComPort() {
+  uint32_t com = 0;
+  const int index = SelectedServer();
+  const int entry = SelectedPortEntry();
+  if (index >= 0 && entry >= 0 && entry < app::kPortEntries)
+    com = app::ComNumber(app::ComWord(App().config.Records[index], entry));
+  char arguments[80];
+  tarvik::FormatText(arguments, sizeof arguments, "Serial=COM%u", com ? com : 1u);
+  StartTerminal(arguments);
+}
+
+void CPelmarServerDlg::OpenTcpPort() {
+  const int index = SelectedServer();
+  if (index < 0) {
+    StartTerminal(kFallbackTcp);
+    return;
+  }
+  const ServerRecord& server = App().config.Records[index];
+  const int entry = SelectedPortEntry();
+  uint32_t port = server.TcpPortCmd;
+  if (entry == 0) {
+    port = server.TcpPort7000;
+  } else if (entry > 0 && entry < app::kPortEntries) {
+    port = server.TcpPortCmd + app::DevicePortNumber(app::ComWord(server, entry));
+  }
+  char arguments[80];
+  tarvik::FormatText(arguments, sizeof arguments, "Tcp=%s,%u",
+                     app::Ipv4Text(server.IPAddress).c_str(), port);
+  StartTerminal(arguments);
+}
+
+void CPelmarServerDlg::OpenTreeMenuAt(const QPoint& pos) {
+  if (QTreeWidgetItem* item = m_tree->itemAt(pos)) m_tree->setCurrentItem(item);
+  // Shown without waiting: the chosen item reaches the pane through the
+  // main window's command routing.
+  m_menu->ServerMenu()->popup(m_tree->viewport()->mapToGlobal(pos));
+}
+
+void CPelmarServerDlg::OpenListMenuAt(const QPoint& pos) {
+  m_menu->PortMenu()->popup(m_list->viewport()->mapToGlobal(pos));
+}
+
+bool CPelmarServerDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_tree && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (m_menu->IsEnabled(PelmarCommand::kRemoveServer)) OnCommand(PelmarCommand::kRemoveServer);
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void CPelmarServerDlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  m_tree->setGeometry(5, 5, qMax(0, width() - 10), qMax(0, height() - 5));
+  const int u = (width() - 10) / 10;
+  const int h = qMax(0, height() - 5);
+  m_tree->setGeometry(5, 5, qMax(0, 6 * u + 5), h);
+  m_list->setGeometry(6 * u + 10, 5, qMax(0, 4 * u - 5), h);
 }

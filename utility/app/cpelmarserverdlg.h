@@ -1,20 +1,24 @@
-// The servers pane: the "Servers" page of the main window. It loads and
-// stores the configuration set, lists the configured servers and carries out
-// the Server and Port menu commands that the main window forwards.
+// The servers pane: the "Servers" page of the main window. A tree of the
+// configured servers (and the expansion slots that carry ports) on the left,
+// the ports of the selected server or slot on the right. It loads and stores
+// the configuration set and carries out the Server and Port menu commands
+// that the main window forwards; the menus double as its context menus.
 //
-// This pane is the first step: it loads, stores, builds the COM map, keeps
-// the count of an added server and shows the servers in a tree. The commands
-// that change or query servers are not part of it yet; HandlesCommand()
-// reports none of them, and the main window keeps their items grey.
+// Configure Server, Configure Port, Ping Server and Diagnostic open dialogs
+// and launchers the program does not have yet: HandlesCommand() reports them
+// as not handled, so their items stay grey.
 #pragma once
 #include <cstdint>
 
 #include <QWidget>
 
+#include "host_query.h"
 #include "pelmar_commands.h"
 
 class CPelmarMenu;
+class QMenu;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 class CPelmarServerDlg : public QWidget {
   Q_OBJECT
@@ -26,8 +30,11 @@ class CPelmarServerDlg : public QWidget {
   int Load();
   // Writes the configuration set to the store; a failure is shown here.
   int Store();
-  // Refills the view from the configuration set.
+  // Refills the tree and the port list from the configuration set; the last
+  // server becomes the selection.
   void Rebuild();
+  // Rebuilds and selects again the server item that was selected.
+  void RefreshKeepingSelection();
   // Reads the sorting type once and puts the check mark on its menu item.
   void LoadSortType();
   // Index of the selected server in the configuration set, -1 for none.
@@ -49,18 +56,42 @@ class CPelmarServerDlg : public QWidget {
 
   int SortType() const { return m_sortType; }
   QTreeWidget* Tree() const { return m_tree; }
+  QTreeWidget* PortList() const { return m_list; }
+  tarvik::app::HostQuery& Query() { return m_query; }
+  // Port entry index of the selected port row, -1 for none.
+  int SelectedPortEntry() const;
+  // Right-click on the tree or the list at a point of its viewport.
+  void OpenTreeMenuAt(const QPoint& pos);
+  void OpenListMenuAt(const QPoint& pos);
 
  signals:
   void selectionChanged();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   CPelmarMenu* Menu() const { return m_menu; }
 
  private:
+  void FillPortList();
+  void SetSortType(int type);
+  void RemoveServer();
+  void RemoveAllServers();
+  void EditAlias();
+  void EditHost();
+  void QueryIp(bool all);
+  void EditQueryInterval();
+  void OpenComPort();
+  void OpenTcpPort();
+  void WriteServer(int index);
+  void StartTerminal(const char* arguments);
+  uint32_t SelectedSlot() const;
+
   CPelmarMenu* m_menu;
   QTreeWidget* m_tree;
+  QTreeWidget* m_list;
   int m_sortType = -1;
+  tarvik::app::HostQuery m_query;
 };
 
 // "a.b.c.d" of a 32-bit address whose first octet is the low-order byte.

@@ -21,7 +21,9 @@
 //   a RegTransaction belongs to the thread that made it.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "tarvik/win_errors.h"
 
@@ -51,6 +53,12 @@ class RegKey {
   // *length is the buffer size; on return the value's length. A buffer that
   // is too small gives 234 with *length set to the size needed.
   LSTATUS QueryValue(const std::string& name, uint32_t* type, void* data, uint32_t* length) const;
+  // Reads every value of the key in one query; later QueryValue calls on
+  // this handle are answered from that copy until the handle is closed or
+  // a value is set or deleted through it. Meant for readers of many values
+  // inside one read transaction, where the copy cannot go stale.
+  LSTATUS Prefetch() const;
+
   // Convenience: a 4-byte value, whatever its type (as the suite reads them).
   LSTATUS QueryDword(const std::string& name, uint32_t* value) const;
   // Convenience: a string value into buf[size]; 234 when it does not fit.
@@ -68,7 +76,9 @@ class RegKey {
   // either buffer too small gives 234. Any out pointer may be null.
   LSTATUS EnumValue(uint32_t index, char* name, uint32_t* nameSize, uint32_t* type, void* data,
                     uint32_t* dataLength) const;
-  // Subkeys in the order they were created; 259 past the last.
+  // Subkeys in the order they were created; 259 past the last. Index 0
+  // takes a snapshot of the names that the following indexes read, so a
+  // walk over n subkeys costs one query, not n.
   LSTATUS EnumKey(uint32_t index, char* name, uint32_t* nameSize) const;
 
   // Deletes a subkey that has no subkeys of its own (1020 otherwise).
@@ -81,15 +91,21 @@ class RegKey {
   const std::string& Path() const { return path_; }
 
  private:
+  struct ValueCache;
+
   int64_t id_ = 0;
   bool writable_ = false;
   std::string path_;
+  mutable std::shared_ptr<ValueCache> cache_;
+  mutable std::shared_ptr<std::vector<std::string>> subkeys_;
 };
 
 // Groups writes into one atomic commit. kWrite takes the store's write lock
 // at once (so no other writer can slip in between our reads and writes);
 // kRead gives a consistent snapshot. A scope that is destroyed without
-// Commit() rolls back. Scopes nest: only the outermost one commits.
+// Commit() rolls back. Scopes nest: only the outermost one commits; an inner
+// scope that ends without Commit() after it changed something makes the
+// outermost one fail (an inner scope that only read does not).
 class RegTransaction {
  public:
   enum class Mode { kRead, kWrite };
@@ -107,6 +123,7 @@ class RegTransaction {
  private:
   LSTATUS status_ = 0;
   bool active_ = false;
+  int64_t changesAtStart_ = 0;
 };
 
 // Closes the process's connection, so the next call opens the store of the

@@ -1,0 +1,168 @@
+#include "server_store.h"
+
+#include <cstring>
+
+#include "tarvik/registry.h"
+#include "tarvik/text.h"
+#include "tarvik/ui_hooks.h"
+
+namespace tarvik::app {
+
+namespace {
+
+void Warn(const char* text) { ShowMessageBox(text, kPaneCaption, kMbOk | kMbIconWarning); }
+void Plain(const char* text) { ShowMessageBox(text, kPaneCaption, kMbOk); }
+
+void WarnWriteFailed(uint16_t status) {
+  char text[500];
+  FormatText(text, sizeof text,
+             "Error Code:%d\nFailed to write driver settings into registry,\n"
+             "please use Administrator account of the computer!",
+             status);
+  Warn(text);
+}
+
+void ServerSubkey(char (&name)[32], uint32_t number) {
+  FormatText(name, sizeof name, TKC_SERVER_SUBKEY_FORMAT, static_cast<int>(number));
+}
+
+// Deletes "Server<number>" with all it holds; shows a failure.
+void DeleteServerSubkey(RegKey& params, uint32_t number) {
+  if (!params.IsOpen()) return;
+  char name[32];
+  ServerSubkey(name, number);
+  if (params.DeleteTree(name) != kErrorSuccess) Plain("Error to Remove Key");
+}
+
+RegKey OpenParameters() {
+  RegKey params;
+  if (params.Open(TKC_PARAMETER_KEY, RegAccess::kFullAccess) != kErrorSuccess) {
+    Plain("Error to Open Key");
+    params.Close();
+  }
+  return params;
+}
+
+uint32_t ServerCount(const ConfigSet& set) {
+  return set.Servers > static_cast<uint32_t>(kMaxServers) ? kMaxServers : set.Servers;
+}
+
+bool CommitOrWarn(RegTransaction& tx) {
+  if (tx.Commit() != kErrorSuccess) {
+    WarnWriteFailed(TKC_ERR_PARAMETER_KEY);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending) {
+  memset(&set, 0, sizeof set);
+  set.SizeStamp = kConfigSetSize;
+  uint16_t status = Tkc_RegReadAll(&set);
+  if (status != TKC_OK) {
+    char text[500];
+    FormatText(text, sizeof text,
+               "Error Code:%d\nFailed to get driver settings from registry,\n"
+               "please use Administrator account of the computer!",
+               status);
+    Warn(text);
+    return status;
+  }
+  if (!(set.Flags & TKC_FLAGS_FORMAT_MARKER)) {
+    set.Flags |= TKC_FLAGS_FORMAT_MARKER;
+    if (restartPending) *restartPending = true;
+  }
+  return status;
+}
+
+uint16_t StoreConfigSet(ConfigSet& set) {
+  set.SizeStamp = kConfigSetSize;
+  uint16_t status = Tkc_RegWriteAll(&set);
+  if (status != TKC_OK) WarnWriteFailed(status);
+  return status;
+}
+
+int BuildOwnComMap(const ConfigSet& set, uint8_t map[TKC_MAX_COM]) {
+  memset(map, 0, TKC_MAX_COM);
+  int marked = 0;
+  for (uint32_t k = 0; k < ServerCount(set); ++k) {
+    const ServerRecord& server = set.Records[k];
+    uint32_t last = server.PortNo + 1 < static_cast<uint32_t>(kPortEntries) ? server.PortNo + 1
+                                                                            : kPortEntries - 1;
+    for (uint32_t j = 0; j <= last; ++j) {
+      uint32_t com = ComNumber(ComWord(server, static_cast<int>(j)));
+      if (com == 0) continue;
+      if (!map[com - 1]) ++marked;
+      map[com - 1] = 1;
+    }
+  }
+  return marked;
+}
+
+uint16_t CountAddedServer(uint32_t ports) {
+  uint16_t status = Tkc_RegAddServersAndPortsCount(1, ports);
+  if (status != TKC_OK) Plain("Failed to write the Servers/Ports registry key!");
+  return status;
+}
+
+bool RemoveServerFromStore(const ConfigSet& set, int index) {
+  uint32_t count = ServerCount(set);
+  if (index < 0 || static_cast<uint32_t>(index) >= count) return false;
+
+  // The counts are read before the transaction begins: the library reads
+  // them in a snapshot scope of its own, whose end would doom an enclosing
+  // write scope.
+  uint32_t servers = 0;
+  uint32_t ports = 0;
+  if (Tkc_RegReadServersAndPorts(&servers, &ports) != TKC_OK) {
+    Plain("Failed to read the Servers/Ports registry key!");
+    return false;
+  }
+  uint32_t removedPorts = set.Records[index].PortNo + 1;
+  ports = (servers <= 1 || ports < removedPorts) ? 0 : ports - removedPorts;
+  servers = servers > 0 ? servers - 1 : 0;
+
+  RegTransaction tx(RegTransaction::Mode::kWrite);
+  // Servers before the removed one keep their subkeys; writing them keeps
+  // the edits that so far live only in memory. A write that fails in the
+  // store dooms the transaction and shows at the commit.
+  for (int k = 0; k < index; ++k) {
+    ServerRecord copy = set.Records[k];
+    Tkc_RegWriteOneServer(static_cast<uint32_t>(k), &copy, kServerRecordSize);
+  }
+
+  RegKey params = OpenParameters();
+  DeleteServerSubkey(params, static_cast<uint32_t>(index) + 1);
+  if (Tkc_RegWriteServersAndPorts(servers, ports) != TKC_OK) {
+    Plain("Failed to update the Servers/Ports registry!");
+    return false;  // the transaction rolls back
+  }
+  for (uint32_t k = static_cast<uint32_t>(index) + 1; k < count; ++k) {
+    ServerRecord copy = set.Records[k];
+    uint16_t status = Tkc_RegWriteOneServer(k - 1, &copy, kServerRecordSize);
+    if (status != TKC_OK) {
+      // Going on would delete the subkey of a server that was not copied.
+      WarnWriteFailed(status);
+      return false;
+    }
+    DeleteServerSubkey(params, k + 1);
+  }
+  params.Close();
+  return CommitOrWarn(tx);
+}
+
+bool RemoveAllServersFromStore(const ConfigSet& set) {
+  RegTransaction tx(RegTransaction::Mode::kWrite);
+  RegKey params = OpenParameters();
+  for (uint32_t k = 0; k < ServerCount(set); ++k) DeleteServerSubkey(params, k + 1);
+  params.Close();
+  if (Tkc_RegWriteServersAndPorts(0, 0) != TKC_OK) {
+    Plain("Failed to update the Servers/Ports registry!");
+    return false;
+  }
+  return CommitOrWarn(tx);
+}
+
+}  // namespace tarvik::app

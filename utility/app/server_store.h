@@ -1,0 +1,42 @@
+// The servers pane's traffic with the registry store: loading and storing
+// the whole configuration set, the counts of an added server, and removing
+// servers so that the remaining subkeys stay numbered without gaps.
+//
+// A removal takes several store steps; they run in one registry
+// transaction, so a step that fails leaves the store as it was and the
+// reload that follows shows exactly what the store holds.
+#pragma once
+#include <cstdint>
+
+#include "pane_config.h"
+
+namespace tarvik::app {
+
+constexpr const char* kPaneCaption = "Tarvik Utility";
+
+// Reads the whole set (zeroed first). A failure is shown and its status
+// returned. A set without the format marker gets it, and *restartPending is
+// set, since the driver then still reads the old format.
+uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending);
+
+// Writes the whole set; a failure is shown and its status returned.
+uint16_t StoreConfigSet(ConfigSet& set);
+
+// Marks map[n-1] for every COM n that a port of the set maps; returns how
+// many entries were marked.
+int BuildOwnComMap(const ConfigSet& set, uint8_t map[TKC_MAX_COM]);
+
+// Counts one more server with ports ports in the store; a failure is shown
+// and its status returned.
+uint16_t CountAddedServer(uint32_t ports);
+
+// Removes server index from the store: its subkey goes, the counts drop and
+// the servers after it move down one subkey. The other servers are written
+// from the set as well, so no edit made in memory is lost by the reload
+// that must follow. Failures are shown. Returns true when the store changed.
+bool RemoveServerFromStore(const ConfigSet& set, int index);
+
+// Deletes the subkeys of all servers of the set and sets the counts to 0.
+bool RemoveAllServersFromStore(const ConfigSet& set);
+
+}  // namespace tarvik::app
