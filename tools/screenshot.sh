@@ -15,8 +15,9 @@ root=$(mktemp -d /tmp/tarvik-demo-XXXXXX)
 trap 'rm -rf "$root"' EXIT
 export TARVIK_ROOT=$root
 
-# Three device servers with some of their ports mapped (addresses are
-# stored with the first octet in the low-order byte).
+# Three device servers with some of their ports mapped. Addresses are
+# stored with the first octet in the low-order byte; a port's COM word holds
+# the COM number (bits 0-11), the device port (13-19) and its index (21-26).
 cat >"$root/demo.reg" <<'REG'
 Windows Registry Editor Version 5.00
 
@@ -32,7 +33,7 @@ Windows Registry Editor Version 5.00
 "PW"=""
 "IPAddress"=dword:1e01a8c0
 "PortNo"=dword:00000001
-"ComNo1"=dword:00222003
+"ComNo1"=dword:00202003
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter\Server2]
 "ServerName"="NGR-3004"
@@ -41,8 +42,8 @@ Windows Registry Editor Version 5.00
 "PW"=""
 "IPAddress"=dword:1f01a8c0
 "PortNo"=dword:00000002
-"ComNo1"=dword:00222005
-"ComNo2"=dword:00444006
+"ComNo1"=dword:00202005
+"ComNo2"=dword:00404006
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Vonderil\Parameter\Server3]
 "ServerName"="XYZ-389"
@@ -51,8 +52,14 @@ Windows Registry Editor Version 5.00
 "PW"=""
 "IPAddress"=dword:0500000a
 "PortNo"=dword:00000008
-"ComNo1"=dword:00222009
-"ComNo2"=dword:0044400a
+"ComNo1"=dword:00202009
+"ComNo2"=dword:0040400a
+"ComNo3"=dword:00606000
+"ComNo4"=dword:00808000
+"ComNo5"=dword:00a0a000
+"ComNo6"=dword:00c0c000
+"ComNo7"=dword:00e0e000
+"ComNo8"=dword:01010000
 REG
 "$build/bin/tarvik-reg" import "$root/demo.reg" >/dev/null
 
