@@ -48,34 +48,16 @@ int CfgReadOtherSerial(uint8_t* map, ConfigSet* set) {
   return Tkc_RegReadOtherSerial(map, set, kConfigSetSize);
 }
 
-bool CfgHasFileTransfer() {
-#if TARVIK_HAVE_CFG_FILES
-  return true;
-#else
-  return g_import && g_export;
-#endif
-}
-
 ImportResult CfgImportConfigFile(const std::string& path) {
   if (g_import) return g_import(path);
   ImportResult result;
-#if TARVIK_HAVE_CFG_FILES
   result.status = Tkc_ImportConfigFile(path.c_str(), &result.where, &result.driverFailed);
-#else
-  (void)path;
-  result.status = kCfgNoFileTransfer;
-#endif
   return result;
 }
 
 uint32_t CfgExportConfigFile(const std::string& path) {
   if (g_export) return g_export(path);
-#if TARVIK_HAVE_CFG_FILES
   return Tkc_ExportConfigFile(path.c_str());
-#else
-  (void)path;
-  return kCfgNoFileTransfer;
-#endif
 }
 
 void SetImportFunction(ImportFunction fn) { g_import = std::move(fn); }

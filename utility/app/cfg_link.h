@@ -40,13 +40,6 @@ struct ImportResult {
 using ImportFunction = std::function<ImportResult(const std::string& path)>;
 using ExportFunction = std::function<uint32_t(const std::string& path)>;
 
-// Whether this build's configuration library has the file import and
-// export; without them the File menu's two commands stay grey.
-bool CfgHasFileTransfer();
-// What the two calls give when the library lacks them (never shown: the
-// commands are grey then).
-constexpr uint32_t kCfgNoFileTransfer = 0xFFFF;
-
 ImportResult CfgImportConfigFile(const std::string& path);
 uint32_t CfgExportConfigFile(const std::string& path);
 // Replace the library calls (tests); an empty function restores them.

@@ -245,8 +245,6 @@ bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
     if (missing == command) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
   if (command == PelmarCommand::kRestartDriver) return HasRestartDriverDialog();
-  if (command == PelmarCommand::kImport || command == PelmarCommand::kExport)
-    return CfgHasFileTransfer();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
   if (command == PelmarCommand::kConfigureUdp)
     return m_searchPane && m_searchPane->CanConfigureByUdp();
