@@ -55,6 +55,10 @@ void CommandListener::CloseAll() {
 void CommandListener::Sync() {
   const CommandPortSettings& settings = device_->Settings();
   if (settings.refuseConnections) {
+    // shutdown() stops the listening at once, even while another thread
+    // still waits in poll() on the descriptor (close() alone would keep the
+    // socket alive, and accepting, until that wait returns).
+    if (listen_.Valid()) ::shutdown(listen_.Get(), SHUT_RDWR);
     listen_.Reset();
     acceptDue_.reset();
     return;
