@@ -6,7 +6,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 #include <cstdio>
 
@@ -34,8 +36,24 @@ int TerminatingAnswer(const std::string& text, const std::string& caption, unsig
   }
 }
 
+int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
+// The discovery library's receiver thread reports its failures on its own
+// thread. Widgets live on the UI thread only, and that thread may be about
+// to join the receiver, so the box is handed over and the thread goes on at
+// once with the answer of a box that only informs.
+int MessageBoxFromOtherThread(const std::string& text, const std::string& caption,
+                              unsigned flags) {
+  QMetaObject::invokeMethod(
+      qApp, [text, caption, flags] { QtMessageBox(text, caption, flags); }, Qt::QueuedConnection);
+  return (flags & tarvik::kMbButtonMask) == tarvik::kMbOk ? tarvik::kIdOk : tarvik::kIdCancel;
+}
+
 int QtMessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   if (g_terminating) return TerminatingAnswer(text, caption, flags);
+  if (qApp && QThread::currentThread() != qApp->thread()) {
+    return MessageBoxFromOtherThread(text, caption, flags);
+  }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (flags & tarvik::kMbIconMask) {
     case tarvik::kMbIconError: icon = QMessageBox::Critical; break;

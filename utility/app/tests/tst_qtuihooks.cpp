@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <thread>
 
 #include "modal_helper.h"
 #include "qt_ui_hooks.h"
@@ -25,6 +26,7 @@ class TestQtUiHooks : public QObject {
   void shellOpenOfAMissingProgramFails();
   void waitCursorNests();
   // Last: it puts the hooks into their terminating state for good.
+  void messageFromAnotherThreadIsShownOnTheUiThread();
   void terminatingAnswersWithoutWaiting();
 };
 
@@ -164,6 +166,26 @@ void TestQtUiHooks::waitCursorNests() {
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   }
   QVERIFY(!QApplication::overrideCursor());
+}
+
+// The discovery receiver reports failures from its own thread; the box must
+// be made on the UI thread, and the reporting thread must not wait for it.
+void TestQtUiHooks::messageFromAnotherThreadIsShownOnTheUiThread() {
+  int answer = -1;
+  std::thread receiver([&] {
+    answer = tarvik::ShowMessageBox("Winsock select() error.", "Findra", tarvik::kMbOk | tarvik::kMbIconWarning);
+  });
+  receiver.join();  // returns without anyone answering the box
+  QCOMPARE(answer, int(tarvik::kIdOk));
+  QThread* shownOn = nullptr;
+  QString text;
+  WhenModal<QMessageBox>([&](QMessageBox* box) {
+    shownOn = box->thread();
+    text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  QTRY_COMPARE(text, QStringLiteral("Winsock select() error."));
+  QCOMPARE(shownOn, qApp->thread());
 }
 
 void TestQtUiHooks::terminatingAnswersWithoutWaiting() {
