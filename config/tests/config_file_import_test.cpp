@@ -1,4 +1,9 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 
@@ -167,6 +172,45 @@ TEST_F(ConfigFileImport, WithoutADriverServiceTheStoreIsReplacedAndTheFlagSet) {
   if (status == 0) GTEST_SKIP() << "a driver service answered in this root";
   EXPECT_EQ(driverFailed_, 1);
   EXPECT_EQ(ReadStore()->Servers, 2u);
+}
+
+// The store is replaced in one transaction: when the disk fills up in the
+// middle of writing the new servers, the old configuration must stay whole.
+TEST_F(ConfigFileImport, StoreThatFillsUpMidwayKeepsTheOldConfiguration) {
+  const std::string big = Folder() + "/big.xml";
+  const std::string original = Folder() + "/original.xml";
+  ASSERT_EQ(Tkc_ExportConfigFile(original.c_str()), kOk);
+  {
+    auto set = NewSet();
+    for (uint32_t i = 0; i < 4000; ++i) {
+      Record& r = AddServer(set.get(), "3144", 0x0A000000u + i);
+      ComWord(r, 2) |= 50 + i;  // clear of the serial port COM3
+    }
+    WriteStore(set.get());
+    ASSERT_EQ(Tkc_ExportConfigFile(big.c_str()), kOk);
+  }
+  Import(original);  // back to the one-server store
+  const std::string before = Snapshot();
+  ASSERT_NE(before.find("3144"), std::string::npos);
+  tarvik::RegCloseStore();  // the child starts with an empty journal
+
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{512 * 1024, 512 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    uint16_t where = 0, driverFailed = 0;
+    const uint16_t status = Tkc_ImportConfigFile(big.c_str(), &where, &driverFailed);
+    ::_exit(status == 0 || driverFailed ? 1 : 0);  // the import must report the failure
+  }
+  int wstatus = 0;
+  ASSERT_EQ(::waitpid(pid, &wstatus, 0), pid);
+  ASSERT_TRUE(WIFEXITED(wstatus));
+  EXPECT_EQ(WEXITSTATUS(wstatus), 0) << "the failed import was reported as success";
+  tarvik::RegCloseStore();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(ReadStore()->Servers, 1u);
 }
 
 TEST_F(ConfigFileImport, OverlongNamesAreCutToTheirFields) {
