@@ -12,6 +12,8 @@
 #include "../devsim/netns_check.h"
 #include "command.h"
 #include "findra.h"
+#include "model_filter.h"
+#include "search_rows.h"
 #include "tarvik/clock.h"
 
 namespace tarvikctl {
@@ -19,34 +21,10 @@ namespace {
 
 constexpr unsigned kPaneSearchTimeMs = 3000;
 
-// Models the search pane lists: a name is shown when it begins with one of
-// these (exact comparison of the prefix's length).
-constexpr const char* kModelPrefixes[] = {
-    "RRB",   "VF-",   "XYZ",   "RF-",   "NJ-",   "5JV",   "314",   "259",   "892",   "596",
-    "364",   "983",   "4629",  "NH-0",  "VK-8",  "NGR-",  "KQX-",  "R-86",  "H7XZ",  "kV-2",
-    "cHN-",  "FWR-",  "H4Z-",  "F-90",  "ZKCJ",  "ZNX-",  "hNH-",  "WYB-",  "YYW-",  "Q410X",
-    "1380K", "GW-08", "BG9-5", "H-240", "L1431", "XF-HJ", "N4904", "XV-KJ", "ZH-BW", "vWQV1L",
-};
+using tarvik::app::ModuleInfo;
 
-bool KnownModel(const char* name) {
-  for (const char* prefix : kModelPrefixes) {
-    if (strncmp(name, prefix, strlen(prefix)) == 0) return true;
-  }
-  return false;
-}
-
-struct Record {
-  char name[FINDRA_NAME_SIZE];
-  char alias[FINDRA_ALIAS_SIZE];
-  char ip[FINDRA_IP_SIZE];
-  char mask[FINDRA_IP_SIZE];
-  char gateway[FINDRA_IP_SIZE];
-  char mac[FINDRA_MAC_SIZE];
-  int32_t dhcp;
-};
-
-int Read(int index, Record* r) {
-  *r = Record{};
+int Read(int index, ModuleInfo* r) {
+  *r = ModuleInfo{};
   return Findra_GetModuleInfo(index, r->name, r->alias, r->ip, r->mask, r->gateway, r->mac,
                               &r->dhcp);
 }
@@ -94,11 +72,12 @@ int Search(const Args& args) {
          "Sub-net Mask", "Gateway", "MAC Address", "DHCP");
   const int count = Findra_GetCount();
   for (int i = 1; i <= count; ++i) {
-    Record r;
+    ModuleInfo r;
     if (Read(i, &r) != 0) break;
-    if (!all && !KnownModel(r.name)) continue;
-    printf("%-19s  %-19s  %-15s  %-15s  %-15s  %-17s  %s\n", r.name, r.alias[0] ? r.alias : "N/A",
-           r.ip, r.mask, r.gateway, r.mac, r.dhcp == 1 ? "ON" : "OFF");
+    if (!all && !tarvik::app::IsListedModel(r.name)) continue;
+    const auto c = tarvik::app::SearchColumnTexts(r);
+    printf("%-19s  %-19s  %-15s  %-15s  %-15s  %-17s  %s\n", c[0].c_str(), c[1].c_str(),
+           c[2].c_str(), c[3].c_str(), c[4].c_str(), c[5].c_str(), c[6].c_str());
   }
   Findra_Close();
   return 0;
@@ -142,7 +121,7 @@ int UdpConfig(const Args& args) {
 
   if (int rc = RunSearch(searchMs)) return rc;
   int index = 0;
-  Record r;
+  ModuleInfo r;
   for (int i = 1, count = Findra_GetCount(); i <= count; ++i) {
     if (Read(i, &r) == 0 && strcasecmp(r.mac, mac.c_str()) == 0) {
       index = i;
