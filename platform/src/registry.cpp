@@ -344,6 +344,13 @@ bool TransactionLost(Store& s) {
   return false;
 }
 
+// The store is open and a write may go ahead (not after a lost transaction).
+LSTATUS ReadyForWriteLocked(Store& s) {
+  const LSTATUS st = EnsureOpenLocked(s);
+  if (st != kErrorSuccess) return st;
+  return TransactionLost(s) ? kErrorRegistryIoFailed : kErrorSuccess;
+}
+
 }  // namespace
 
 struct RegKey::ValueCache {
@@ -541,9 +548,8 @@ LSTATUS RegKey::SetValue(const std::string& name, uint32_t type, const void* dat
   cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
+  LSTATUS st = ReadyForWriteLocked(s);
   if (st != kErrorSuccess) return st;
-  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   Query q(s, kSetValue);
   q.Bind(1, id_).Bind(2, name).Bind(3, int64_t(type)).BindBlob(4, data, length);
   const int rc = q.Step();
@@ -569,9 +575,8 @@ LSTATUS RegKey::DeleteValue(const std::string& name) {
   cache_.reset();
   Store& s = TheStore();
   Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
+  LSTATUS st = ReadyForWriteLocked(s);
   if (st != kErrorSuccess) return st;
-  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   Query q(s, kDeleteValue);
   q.Bind(1, id_).Bind(2, name);
   const int rc = q.Step();
@@ -656,9 +661,8 @@ static LSTATUS DeleteBelow(int64_t from, const std::string& subPath, bool wholeT
   if (SplitPath(subPath).empty()) return kErrorInvalidParameter;
   Store& s = TheStore();
   Lock lock(s.mutex);
-  LSTATUS st = EnsureOpenLocked(s);
+  LSTATUS st = ReadyForWriteLocked(s);
   if (st != kErrorSuccess) return st;
-  if (TransactionLost(s)) return kErrorRegistryIoFailed;
   int64_t id = 0;
   st = Walk(s, from, subPath, false, &id);
   if (st != kErrorSuccess) return st;
