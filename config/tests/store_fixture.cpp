@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -16,22 +15,6 @@
 #endif
 
 namespace tkctest {
-
-TempRoot::TempRoot() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvikcfg-test-XXXXXX";
-  const char* made = ::mkdtemp(templ.data());
-  path_ = made ? made : "";
-  ::setenv("TARVIK_ROOT", path_.c_str(), 1);
-  tarvik::RegCloseStore();
-}
-
-TempRoot::~TempRoot() {
-  tarvik::RegCloseStore();
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-  ::unsetenv("TARVIK_ROOT");
-}
 
 // Fixtures go into the store the way an administrator would load them:
 // through tarvik-reg's import, which applies a file all or nothing.

@@ -6,21 +6,12 @@
 #include <string>
 
 #include "tarvikcfg.h"
+#include "temp_root.h"
 
 namespace tkctest {
 
 // Points TARVIK_ROOT at a fresh temporary folder for the object's life.
-class TempRoot {
- public:
-  TempRoot();
-  ~TempRoot();
-  TempRoot(const TempRoot&) = delete;
-  TempRoot& operator=(const TempRoot&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using TempRoot = tarvik::TempStateRoot;
 
 // Applies .reg text to the store with tarvik-reg's import (the header line
 // may be left out). Returns false with tarvik-reg's message on a fault.

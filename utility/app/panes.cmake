@@ -29,7 +29,5 @@ tarvik_gtest(panes_logic_test
     ${PANES_DIR}/tests/host_query_test.cpp
     ${PANES_DIR}/tests/search_rows_test.cpp
     ${PANES_DIR}/tests/search_loop_test.cpp
-    ${CMAKE_SOURCE_DIR}/platform/tests/temp_root.cpp
-  LIBS tarvik-panes-logic
+  LIBS tarvik-panes-logic tarvik-test-root
   LABELS panes threaded)
-target_include_directories(panes_logic_test PRIVATE ${CMAKE_SOURCE_DIR}/platform/tests)
