@@ -8,6 +8,7 @@
 
 #include <QDialog>
 
+#include "czorn3.h"
 #include "pelmar_commands.h"
 
 struct ConfigTransferHost;
@@ -44,6 +45,8 @@ class CPelmarDlg : public QDialog {
   CPelmarSearchDlg* SearchPane() const { return m_searchPane; }
   CPageTabCtrl* Tabs() const { return m_tabs; }
   QTimer* Timer() const { return m_timer; }
+  // The command-port session of the add-servers procedure's name fetch.
+  CZorn3& Session() { return m_session; }
   // The button of a command: kAddServers, kRemoveServer, kWeb,
   // kSearchServers, kConfigureUdp or kExit; null for others.
   CIconButton* Button(PelmarCommand command) const;
@@ -91,6 +94,7 @@ class CPelmarDlg : public QDialog {
   QTimer* m_timer;
   CPelmarServerDlg* m_serverPane = nullptr;
   CPelmarSearchDlg* m_searchPane = nullptr;
+  CZorn3 m_session;
   std::string m_modbusRtuPath;
   std::string m_modbusTcpPath;
   bool m_initialised = false;
