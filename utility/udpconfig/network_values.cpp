@@ -1,0 +1,18 @@
+#include "network_values.h"
+
+#include "cmip.h"
+
+namespace tarvik::app {
+
+const char kNoAddressText[] = "-";
+
+const char* CheckNetworkValues(const NetworkValues& values) {
+  if (values.dhcp != 0) return nullptr;
+  CMIP address;
+  if (!address.IsValidText(values.mask.c_str())) return "Invalid Sub-net Mask!";
+  if (!address.IsValidText(values.gateway.c_str())) return "Invalid Gateway!";
+  if (!address.IsValidText(values.ip.c_str())) return "Invalid IP Address!";
+  return nullptr;
+}
+
+}  // namespace tarvik::app
