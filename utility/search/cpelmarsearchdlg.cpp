@@ -10,9 +10,11 @@
 #include <iterator>
 
 #include "app_state.h"
+#include "cuconfigdev.h"
 #include "findra.h"
 #include "model_filter.h"
 #include "search_loop.h"
+#include "send_config.h"
 #include "tarvik/clock.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
@@ -94,11 +96,24 @@ QAction* CPelmarSearchDlg::MenuAction(int item) const {
 // could be asked for while one runs; it must wait for the first to end.
 bool CPelmarSearchDlg::CanSearch() const { return !m_searching; }
 
-bool CPelmarSearchDlg::CanConfigureByUdp() const { return false; }
+bool CPelmarSearchDlg::CanConfigureByUdp() const { return !m_searching; }
+
+std::vector<int> CPelmarSearchDlg::SelectedRecords() const {
+  std::vector<int> records;
+  for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+    if (m_list->topLevelItem(row)->isSelected()) records.push_back(m_rows.RecordOf(row));
+  if (records.empty()) records.push_back(m_rows.RecordOf(App().searchSelection));
+  return records;
+}
 
 void CPelmarSearchDlg::ConfigureByUdp() {
-  // The UDP configuration dialog is not part of the program yet; its
-  // command stays grey (CanConfigureByUdp).
+  if (App().searchSelection < 0 || m_searching) return;
+  app::UdpConfigTable table;
+  if (app::FillConfigTable(&table, SelectedRecords()) == 0) return;
+  CUConfigDev dialog(&table, this, app::ReadDiscoveryModule,
+                     app::AddressesOfOtherDevices(table, Findra_GetCount(), app::ReadDiscoveryModule));
+  if (dialog.exec() != QDialog::Accepted) return;
+  app::SendConfigTable(table, app::SendEntryByDiscovery);
 }
 
 void CPelmarSearchDlg::ShowSearchMessage(const char* format, int result) {

@@ -6,10 +6,11 @@
 // The pane keeps no results of its own: a row only names a record of the
 // library's result list, which every action reads again.
 //
-// Ping, Diagnostic and the UDP configuration dialog are not part of the
-// program yet: their menu items stay grey and CanConfigureByUdp() is false.
+// Ping and Diagnostic are not part of the program yet: their menu items
+// stay grey.
 #pragma once
 #include <functional>
+#include <vector>
 
 #include <QWidget>
 
@@ -28,7 +29,10 @@ class CPelmarSearchDlg : public QWidget {
   // Runs one discovery search and fills the list; returns when it is over.
   virtual void Search();
   virtual bool CanConfigureByUdp() const;
-  // Opens the UDP configuration for the selected rows.
+  // "Configure Server (UDP)": the selected rows' devices (at most 255) go
+  // into a configuration table, the UDP configuration dialog edits it, and
+  // after OK every device is sent its new settings. The list is not
+  // refreshed: the devices show their new settings at the next search.
   virtual void ConfigureByUdp();
 
   // "Add Server(s)": the device of the search-list selection becomes the
@@ -55,6 +59,9 @@ class CPelmarSearchDlg : public QWidget {
  private:
   // Reads the record of a list row; false when the row names none.
   bool ReadRow(int row, tarvik::app::ModuleInfo* info) const;
+  // Record indexes of the selected rows in list order (the search-list
+  // selection's row when none is selected).
+  std::vector<int> SelectedRecords() const;
   int AdmitRecord(int index);
   int RowAt(const QPoint& pos) const;
   void ShowSearchMessage(const char* format, int result);

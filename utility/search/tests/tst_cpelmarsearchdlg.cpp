@@ -208,8 +208,8 @@ void TestCPelmarSearchDlg::nothingUnderTheCursorGreysTheRowItems() {
   RightClickRow(0);
   QCOMPARE(App().searchSelection, 0);
   QVERIFY(m_pane->MenuAction(kGetAliases)->isEnabled());
-  // The UDP configuration dialog, ping and diagnostic come later.
-  QVERIFY(!m_pane->MenuAction(kConfigureUdp)->isEnabled());
+  QVERIFY(m_pane->MenuAction(kConfigureUdp)->isEnabled());
+  // Ping and diagnostic come later.
   QVERIFY(!m_pane->MenuAction(kPing)->isEnabled());
   QVERIFY(!m_pane->MenuAction(kDiagnostic)->isEnabled());
 }
