@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cstring>
@@ -152,6 +153,10 @@ void CUConfigDev::BuildControls() {
   connect(m_preview, &QTreeWidget::itemClicked, this, &CUConfigDev::CellClicked);
   connect(m_preview, &QTreeWidget::itemChanged, this, &CUConfigDev::CheckStateChanged);
   connect(m_cellEditor, &QLineEdit::editingFinished, this, &CUConfigDev::WriteCell);
+  // The editor lies over one cell; once the list scrolls it would lie over
+  // another, so the edit ends there.
+  connect(m_preview->verticalScrollBar(), &QScrollBar::valueChanged, this, &CUConfigDev::WriteCell);
+  connect(m_preview->horizontalScrollBar(), &QScrollBar::valueChanged, this, &CUConfigDev::WriteCell);
 }
 
 void CUConfigDev::FillFromTable() {
@@ -306,8 +311,19 @@ bool CUConfigDev::eventFilter(QObject* watched, QEvent* event) {
       WriteCell();
       return true;
     }
+    // Escape drops the edit rather than the whole dialog.
+    if (key->key() == Qt::Key_Escape) {
+      CancelCellEdit();
+      return true;
+    }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void CUConfigDev::CancelCellEdit() {
+  m_editRow = -1;
+  m_editColumn = -1;
+  m_cellEditor->hide();
 }
 
 void CUConfigDev::CheckStateChanged(QTreeWidgetItem* item, int column) {
@@ -317,10 +333,7 @@ void CUConfigDev::CheckStateChanged(QTreeWidgetItem* item, int column) {
   const bool checked = item->checkState(kDhcp) == Qt::Checked;
   if (checked == m_checked[row]) return;
   m_checked[row] = checked;
-  if (checked && row == m_editRow) {
-    m_editRow = -1;  // a DHCP row has no addresses to edit
-    m_cellEditor->hide();
-  }
+  if (checked && row == m_editRow) CancelCellEdit();  // a DHCP row has no addresses to edit
   ShowDeviceAddresses(row, checked);
 }
 

@@ -66,6 +66,7 @@ class CUConfigDev : public QDialog {
   tarvik::app::NetworkValues Values() const;
   void ShowMessage(const std::string& text);
   void WriteCell();
+  void CancelCellEdit();
   void CheckStateChanged(QTreeWidgetItem* item, int column);
   void ShowDeviceAddresses(int row, bool checked);
 

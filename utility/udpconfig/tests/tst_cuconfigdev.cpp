@@ -272,6 +272,13 @@ void TestCUConfigDev::editorWritesOnEnterAndOnFocusLoss() {
   emit editor->editingFinished();
   QVERIFY(editor->isHidden());
   QCOMPARE(list->topLevelItem(0)->text(CUConfigDev::kMask), QStringLiteral("255.255.0.0"));
+  // Escape drops the edit and leaves the dialog open.
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CellCenter(list, 0, CUConfigDev::kGateway));
+  editor->setText(QStringLiteral("10.77.0.9"));
+  QTest::keyClick(editor, Qt::Key_Escape);
+  QVERIFY(editor->isHidden());
+  QVERIFY(dialog->isVisible());
+  QCOMPARE(list->topLevelItem(0)->text(CUConfigDev::kGateway), QStringLiteral("10.77.0.254"));
 }
 
 void TestCUConfigDev::checkBoxChangesShowDashOrTheDevicesValues() {
