@@ -116,7 +116,7 @@ void CUConfigDev::BuildControls() {
   copyFont.setWeight(QFont::Bold);
   m_copy->setFont(copyFont);
   m_copy->setToolTip(QStringLiteral("Copy about settings to the preview list"));
-  top->addWidget(m_copy);
+  top->addWidget(m_copy, 0, Qt::AlignLeft);
   m_previewCaption =
       new QLabel(QStringLiteral("Preview List: (Click on the below list to input correct settings)"));
   top->addWidget(m_previewCaption);
