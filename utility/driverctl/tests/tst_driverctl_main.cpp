@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <sys/stat.h>
 
 #include "app_state.h"
 #include "cdrvoptions.h"
@@ -16,7 +19,9 @@
 #include "cpelmarmenu.h"
 #include "crestartdrv.h"
 #include "modal_helper.h"
+#include "service_test_support.h"
 #include "store_fixture.h"
+#include "tarvik/state_root.h"
 #include "temp_root.h"
 #include "ui_hook_double.h"
 
@@ -40,6 +45,7 @@ class TestDriverCtlMain : public QObject {
  private slots:
   void init();
   void cleanup();
+  void restartDriverStartsTheStandInWithTheMapping();
   void driverOptionsMarkARestartOnlyWhenTheWordChanges();
   void shutdownOffersTheRestartOnlyWhilePending_data();
   void shutdownOffersTheRestartOnlyWhilePending();
@@ -59,6 +65,32 @@ void TestDriverCtlMain::init() {
 void TestDriverCtlMain::cleanup() {
   m_ui.reset();
   m_root.reset();
+}
+
+void TestDriverCtlMain::restartDriverStartsTheStandInWithTheMapping() {
+  // The stand-in installed as a file only; its service does not exist yet.
+  const std::string image = tarvik::SystemDirectory() + "/Drivers/Vonderil.sys";
+  {
+    std::ifstream in(STANDIN_PROGRAM, std::ios::binary);
+    std::ofstream out(image, std::ios::binary);
+    out << in.rdbuf();
+  }
+  QCOMPARE(::chmod(image.c_str(), 0755), 0);
+  tarvik::ServiceReaper reaper("Vonderil");
+
+  auto dlg = std::make_unique<CPelmarDlg>();
+  dlg->show();
+  QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+  App().restartPending = true;
+  WhenModal<CRestartDrv>([](CRestartDrv* d) { d->RestartButton()->click(); });
+  dlg->RunCommand(C::kRestartDriver);
+  QVERIFY(!App().restartPending);
+  QVERIFY(m_ui->messageBoxes.empty());
+  QCOMPARE(tarvik::StatusOf("Vonderil").currentState, tarvik::kServiceRunning);
+  std::ostringstream log;
+  log << std::ifstream(tarvik::RunDirectory() + "/vonderil.log").rdbuf();
+  QVERIFY2(log.str().find("COM3") != std::string::npos, log.str().c_str());
+  dlg->reject();
 }
 
 void TestDriverCtlMain::driverOptionsMarkARestartOnlyWhenTheWordChanges() {
