@@ -268,9 +268,11 @@ int Options(const Args& args) {
     PrintOptions(set.Flags);
     return 0;
   }
-  Tkc_RegCheckCreateServiceKey();
   const uint16_t read = Tkc_RegReadInfo(&set);
-  if (read != 0) return Fail("cannot read the driver options (status " + std::to_string(read) + ")");
+  if (read != 0) return Fail("no configuration is stored yet");
+  // The store reads its options word only while servers are configured; a
+  // word written now would not be seen.
+  if (set.Servers == 0) return Fail("the driver options are kept only once a server is configured");
   DriverOptions options = DriverOptionsFromWord(set.Flags);
   if (setFast) options.fastOpen = wanted.fastOpen;
   if (setIgnore) options.ignoreWriteErrors = wanted.ignoreWriteErrors;
@@ -283,10 +285,6 @@ int Options(const Args& args) {
   const uint32_t info[3] = {set.Servers, set.Ports, word};
   const uint16_t written = Tkc_RegWriteInfo(info);
   if (written != 0) return Fail("cannot store the driver options (status " + std::to_string(written) + ")");
-  // The store reads its options word only while servers are configured.
-  if (Tkc_RegReadInfo(&set) != 0 || set.Flags != word) {
-    return Fail("the options are kept only once a server is configured");
-  }
   PrintOptions(word);
   std::printf("Restart the driver to use the new options (tarvikctl driver restart).\n");
   return 0;
