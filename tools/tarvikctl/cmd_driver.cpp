@@ -1,20 +1,27 @@
-// tarvikctl driver install|start|stop|status: the driver stand-in's file and
-// its service in the current state root.
+// tarvikctl driver install|start|stop|status|restart|options: the driver
+// stand-in's file, its service in the current state root, the utility's
+// restart procedure and the driver options word.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "command.h"
+#include "driver_options_word.h"
+#include "restart_procedure.h"
+#include "service_status_text.h"
 #include "tarvik/clock.h"
 #include "tarvik/service_manager.h"
 #include "tarvik/state_root.h"
 #include "tarvik/text.h"
 #include "tarvik/unique_fd.h"
+#include "tarvikcfg.h"
 
 namespace tarvikctl {
 namespace {
@@ -22,37 +29,15 @@ namespace {
 constexpr char kService[] = "Vonderil";
 constexpr int kPolls = 15;
 constexpr uint32_t kPollMs = 1000;
+constexpr char kUsage[] =
+    "usage: tarvikctl driver install|start|stop|status|restart|"
+    "options [--fast-open 0|1] [--ignore-write-errors 0|1] [--close-delay MS]";
 
 std::string DriverImagePath() { return tarvik::SystemDirectory() + "\\Drivers\\Vonderil.sys"; }
 
-// The service status text the utility shows for a state (or 1060).
-uint32_t ServiceStatusText(char* text, size_t size) {
-  tarvik::CopyText(text, size, "N/A");
-  tarvik::ScManager manager;
-  tarvik::ServiceHandle service;
-  if (manager.Open(tarvik::kScManagerConnect) != tarvik::kErrorSuccess ||
-      service.Open(manager, kService, tarvik::kServiceQueryStatus) != tarvik::kErrorSuccess) {
-    tarvik::CopyText(text, size, "Service does not exist!");
-    return tarvik::kErrorServiceDoesNotExist;
-  }
-  tarvik::ServiceStatus status;
-  if (service.QueryStatus(&status) != tarvik::kErrorSuccess) return 0;
-  static const char* const kTexts[] = {
-      "Driver is not running.",      "Driver is starting.",      "Driver is stopping.",
-      "Driver is running.",          "Driver continue is pending.", "Driver pause is pending.",
-      "Driver is paused.",
-  };
-  if (status.currentState >= 1 && status.currentState <= 7) {
-    tarvik::CopyText(text, size, kTexts[status.currentState - 1]);
-  } else {
-    tarvik::FormatText(text, size, "Unknown Status(0x%08x)!", status.currentState);
-  }
-  return status.currentState;
-}
-
 int PrintStatus() {
   char text[200];
-  uint32_t state = ServiceStatusText(text, sizeof text);
+  uint32_t state = QueryServiceStatusText(kService, text, sizeof text);
   std::printf("%s\n", text);
   return state >= 1 && state <= 7 ? 0 : 1;
 }
@@ -181,17 +166,143 @@ int Install() {
   return 0;
 }
 
+// The restart's progress on the terminal: status lines as they change, one
+// line per waiting round, and the messages the dialog would show.
+class ConsoleRestart : public RestartFrontEnd {
+ public:
+  void SetStatusLine(const char* text) override { std::printf("%s\n", text); }
+  void SetProgress(int position) override {
+    if (position > 0) std::printf("  waiting %d/%d\n", position, kRestartRounds);
+  }
+  void ShowMessage(const char* text) override { std::printf("%s\n", text); }
+  void PumpEvents() override { std::fflush(stdout); }
+};
+
+// Ctrl-C during a wait acts as the dialog's Skip: the wait ends at the next
+// round and the outcome is reported.
+void OnInterrupt(int) { RequestRestartCancel(); }
+
+TkcConfigSet& ConfigSetStorage() {
+  static TkcConfigSet set;  // 3.8 MB: static, as the utility keeps it
+  return set;
+}
+
+int Restart() {
+  TkcConfigSet& set = ConfigSetStorage();
+  set.SizeStamp = sizeof set;
+  const uint16_t read = Tkc_RegReadAll(&set);
+  // 8: no configuration stored yet (nothing mapped); 9: a damaged server
+  // was left out, as the utility leaves it out. Anything else is fatal.
+  if (read != 0 && read != 8 && read != 9) {
+    return Fail("cannot read the configuration (status " + std::to_string(read) + ")");
+  }
+  if (read == 9) std::fprintf(stderr, "tarvikctl: a damaged server record was left out\n");
+
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  struct sigaction previous {};
+  ::sigaction(SIGINT, &action, &previous);
+  ConsoleRestart console;
+  const RestartOutcome outcome = RunDriverRestart(set, &console);
+  ::sigaction(SIGINT, &previous, nullptr);
+
+  switch (outcome) {
+    case RestartOutcome::kRestarted:
+      std::printf("The driver runs with %d mapped port(s).\n", CountMappedPorts(set));
+      return 0;
+    case RestartOutcome::kStoppedNoMappings:
+      return 0;
+    case RestartOutcome::kFailed:
+      break;
+  }
+  PrintStatus();
+  return 1;
+}
+
+bool ParseSwitch(const std::string& text, bool* on) {
+  if (text != "0" && text != "1") return false;
+  *on = text == "1";
+  return true;
+}
+
+bool ParseMs(const std::string& text, long* ms) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *ms = std::strtol(text.c_str(), nullptr, 10);
+  return true;
+}
+
+void PrintOptions(uint32_t word) {
+  const DriverOptions options = DriverOptionsFromWord(word);
+  std::printf("Fast Open (Allow Always Open): %d\n", options.fastOpen ? 1 : 0);
+  std::printf("Ignore Writing Errors: %d\n", options.ignoreWriteErrors ? 1 : 0);
+  std::printf("Delay: %u ms\n", options.closeDelayMs);
+  std::printf("Flags: 0x%08x\n", word);
+}
+
+int Options(const Args& args) {
+  TkcConfigSet& set = ConfigSetStorage();
+  DriverOptions wanted;
+  bool setFast = false, setIgnore = false, setDelay = false;
+  for (size_t i = 0; i < args.size(); i += 2) {
+    if (i + 1 >= args.size()) return Fail("missing value after " + args[i]);
+    const std::string& value = args[i + 1];
+    long ms = 0;
+    if (args[i] == "--fast-open" && ParseSwitch(value, &wanted.fastOpen)) {
+      setFast = true;
+    } else if (args[i] == "--ignore-write-errors" && ParseSwitch(value, &wanted.ignoreWriteErrors)) {
+      setIgnore = true;
+    } else if (args[i] == "--close-delay") {
+      if (!ParseMs(value, &ms) || !IsValidCloseDelay(ms))
+        return Fail("--close-delay takes 0 to 1000 ms, not \"" + value + "\"");
+      wanted.closeDelayMs = static_cast<uint32_t>(ms);
+      setDelay = true;
+    } else {
+      return Fail("bad option \"" + args[i] + " " + value +
+                  "\" (usage: tarvikctl driver options [--fast-open 0|1] "
+                  "[--ignore-write-errors 0|1] [--close-delay MS])");
+    }
+  }
+  if (!setFast && !setIgnore && !setDelay) {
+    if (Tkc_RegReadInfo(&set) != 0) return Fail("no configuration is stored yet");
+    PrintOptions(set.Flags);
+    return 0;
+  }
+  const uint16_t read = Tkc_RegReadInfo(&set);
+  if (read != 0) return Fail("no configuration is stored yet");
+  // The store reads its options word only while servers are configured; a
+  // word written now would not be seen.
+  if (set.Servers == 0) return Fail("the driver options are kept only once a server is configured");
+  DriverOptions options = DriverOptionsFromWord(set.Flags);
+  if (setFast) options.fastOpen = wanted.fastOpen;
+  if (setIgnore) options.ignoreWriteErrors = wanted.ignoreWriteErrors;
+  if (setDelay) options.closeDelayMs = wanted.closeDelayMs;
+  uint32_t word = set.Flags;
+  if (!ApplyDriverOptions(options, &word)) {
+    PrintOptions(word);
+    return 0;
+  }
+  const uint32_t info[3] = {set.Servers, set.Ports, word};
+  const uint16_t written = Tkc_RegWriteInfo(info);
+  if (written != 0) return Fail("cannot store the driver options (status " + std::to_string(written) + ")");
+  PrintOptions(word);
+  std::printf("Restart the driver to use the new options (tarvikctl driver restart).\n");
+  return 0;
+}
+
 int Driver(const Args& args) {
+  if (!args.empty() && args[0] == "options") return Options(Args(args.begin() + 1, args.end()));
   if (args.size() == 1) {
     if (args[0] == "start") return Start();
     if (args[0] == "stop") return Stop();
     if (args[0] == "status") return PrintStatus();
     if (args[0] == "install") return Install();
+    if (args[0] == "restart") return Restart();
   }
-  return Fail("usage: tarvikctl driver install|start|stop|status");
+  return Fail(kUsage);
 }
 
-TarvikctlCommand g_driver({"driver", "driver install|start|stop|status", Driver});
+TarvikctlCommand g_driver({"driver", kUsage + 17, Driver});
 
 }  // namespace
 }  // namespace tarvikctl

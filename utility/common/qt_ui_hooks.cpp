@@ -144,6 +144,7 @@ QStringList SplitShellArguments(const std::string& parameters) {
 }
 
 void SetUiTerminating() { g_terminating = true; }
+bool IsUiTerminating() { return g_terminating; }
 
 void InstallQtUiHooks() {
   tarvik::SetMessageBoxHook(&QtMessageBox);

@@ -13,6 +13,7 @@ void InstallQtUiHooks();
 // it answers Cancel, No or OK, the first of these it has; a file dialog
 // answers Cancel), so the shutdown runs through to the end.
 void SetUiTerminating();
+bool IsUiTerminating();
 
 // "XML Files (*.xml)|*.xml|All Files (*.*)|*.*||" -> one Qt name filter per
 // pair ("XML Files (*.xml)", "All Files (*)"): the pair's pattern list is what

@@ -13,15 +13,18 @@
 #include "app_state.h"
 #include "caboutdlg.h"
 #include "ciconbutton.h"
+#include "cdrvoptions.h"
 #include "companion.h"
 #include "config_transfer.h"
 #include "cpagetabctrl.h"
 #include "cpelmarmenu.h"
 #include "cpelmarsearchdlg.h"
+#include "crestartdrv.h"
 #include "cpelmarserverdlg.h"
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
+#include "qt_ui_hooks.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 #include "ui_options.h"
@@ -34,7 +37,6 @@ constexpr int kTickMs = 500;
 // Their items and buttons stay grey until the dialogs join the program.
 const PelmarCommand kNotYetBuilt[] = {
     PelmarCommand::kAddServers,
-    PelmarCommand::kDriverOptions,
     PelmarCommand::kSystemInfo,
 };
 
@@ -265,6 +267,7 @@ void CPelmarDlg::RunCommand(PelmarCommand command) {
     case C::kExit: accept(); break;
     case C::kAddServers: RunAddServers(); break;
     case C::kRestartDriver: RestartDriver(); break;
+    case C::kDriverOptions: DriverOptions(); break;
     case C::kTerminal: StartCompanion(app.terminalPath, "Serial=COM1"); break;
     case C::kModbusRtu:
       if (m_modbusRtuPath.empty())
@@ -305,9 +308,20 @@ void CPelmarDlg::ShowAbout() {
   about.exec();
 }
 
-bool CPelmarDlg::HasRestartDriverDialog() const { return false; }
+bool CPelmarDlg::HasRestartDriverDialog() const { return true; }
 
-bool CPelmarDlg::RunRestartDriverDialog() { return false; }
+bool CPelmarDlg::RunRestartDriverDialog() {
+  // A program told to end does not start a restart that nobody watches; the
+  // store is written, so the next start of the utility offers it again.
+  if (IsUiTerminating()) return false;
+  CRestartDrv dlg(&App().config, this);
+  return dlg.exec() == QDialog::Accepted;
+}
+
+void CPelmarDlg::DriverOptions() {
+  // The store gets the word with the next store of the configuration set.
+  if (RunDriverOptions(&App().config.Flags, this)) App().restartPending = true;
+}
 
 void CPelmarDlg::RestartDriver() {
   AppState& app = App();

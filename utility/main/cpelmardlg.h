@@ -38,6 +38,7 @@ class CPelmarDlg : public QDialog {
   void ExportConfiguration();
   void SearchServers();
   void RestartDriver();
+  void DriverOptions();
   void OpenWeb();
 
   CPelmarMenu* Menu() const { return m_menu; }
@@ -58,8 +59,8 @@ class CPelmarDlg : public QDialog {
   virtual CPelmarServerDlg* CreateServerPane(CPelmarMenu* menu);
   virtual CPelmarSearchDlg* CreateSearchPane();
   // The Restart Driver dialog: runs it modally, true when it ended with OK.
-  // Until the program has that dialog, HasRestartDriverDialog() is false:
-  // Tools > "Restart Driver" stays grey and shutdown offers no restart.
+  // Tests give their own; with HasRestartDriverDialog() false, Tools >
+  // "Restart Driver" stays grey and shutdown offers no restart.
   virtual bool HasRestartDriverDialog() const;
   virtual bool RunRestartDriverDialog();
   bool eventFilter(QObject* watched, QEvent* event) override;
