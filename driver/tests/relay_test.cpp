@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -207,6 +208,40 @@ TEST_F(RelayTest, StaleLinksOfACrashedDriverAreReplaced) {
   tarvik::UniqueFd app = OpenPort(5);
   WriteAll(app.Get(), "ok");
   EXPECT_EQ(ReadFor(app.Get(), 2), "ok");
+}
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  ::pclose(pipe);
+  return out;
+}
+
+TEST_F(RelayTest, TarvikctlPortsListsEachPortWithItsStateAndHolder) {
+  TestServer server;
+  server.address2 = kLoopback2;
+  server.ports = {TestMapping{5, 1}, TestMapping{7, 2}};
+  StartWithOnePort(server);
+  tarvik::UniqueFd app = OpenPort(5);
+  WriteAll(app.Get(), "abc");
+  ASSERT_EQ(ReadFor(app.Get(), 3), "abc");
+  ASSERT_TRUE(WaitForPort(5, [](const PortStatusLine& p) { return p.fromDevice == 3; }));
+  const std::string port = std::to_string(device_->Port());
+  const std::string out = RunCommand(std::string(TARVIKCTL) + " ports");
+  EXPECT_NE(out.find("COM5     127.0.0.1:" + port + "       127.0.0.2:" + port +
+                     "       connected    primary   open                   3            3"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("COM7     127.0.0.1:"), std::string::npos) << out;
+  EXPECT_NE(out.find(" idle         -         -                      0            0"),
+            std::string::npos)
+      << out;
+  app.Reset();
+  ASSERT_EQ(StopDriver(), tarvik::kServiceStopped);
+  EXPECT_EQ(RunCommand(std::string(TARVIKCTL) + " ports"), "Driver is not running.\n");
 }
 
 // A device's command port on loopback, served by the simulator's own
