@@ -39,6 +39,9 @@ struct TestServer {
 };
 
 class RelayFixture : public ::testing::Test {
+ public:
+  static bool WaitFor(const std::function<bool()>& check);  // up to 10 s
+
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -59,7 +62,6 @@ class RelayFixture : public ::testing::Test {
   // Waits (up to 10 s) until the port's status line satisfies check.
   bool WaitForPort(uint32_t com, const std::function<bool(const PortStatusLine&)>& check,
                    PortStatusLine* last = nullptr);
-  static bool WaitFor(const std::function<bool()>& check);
   std::string DriverLog() const;
 
   // A data port's listener must sit at TcpPortCmd + 1: picks a command

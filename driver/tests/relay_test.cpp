@@ -1,5 +1,6 @@
 // The relay end to end: an application opens $TARVIK_ROOT/dev/COM<n>, the
 // driver carries its bytes to a device listening on loopback and back.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -171,6 +172,62 @@ TEST_F(RelayTest, WithoutAWriteBufferEachWriteGoesOutAtOnce) {
     ASSERT_EQ(ReadFor(app.Get(), 1), "z");
   }
   EXPECT_EQ(device_->Reads(), 5);
+}
+
+// A pty shows no output queue (TIOCOUTQ is always 0), so nothing tells
+// the application when the driver has read its bytes; the driver reads
+// within microseconds, and the write buffer holds them for seconds.
+void LetTheDriverRead() {
+  timespec ts{0, 300 * 1000000L};
+  nanosleep(&ts, nullptr);
+}
+
+struct PurgeCase {
+  const char* name;
+  bool disablePurge;
+  const char* arrives;
+};
+
+class PurgeTest : public RelayTest, public ::testing::WithParamInterface<PurgeCase> {};
+
+TEST_P(PurgeTest, AnApplicationsFlushDropsTheDriversBytesUnlessPurgeIsDisabled) {
+  TestServer server;
+  server.ports[0].optionsWord = 1 | 200u << 1;  // WriteBuffer, AutoFlush 2 s
+  server.ports[0].disablePurge = GetParam().disablePurge;
+  StartWithOnePort(server);
+  tarvik::UniqueFd app = OpenPort(5);
+  WriteAll(app.Get(), "old ");
+  LetTheDriverRead();
+  ASSERT_EQ(tcflush(app.Get(), TCOFLUSH), 0);
+  WriteAll(app.Get(), "new");
+  ASSERT_TRUE(WaitForPort(5, [](const PortStatusLine& p) { return p.toDevice >= 3; }))
+      << DriverLog();
+  EXPECT_TRUE(WaitFor([&] { return device_->Received() == GetParam().arrives; }))
+      << device_->Received();
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, PurgeTest,
+                         ::testing::Values(PurgeCase{"Purged", false, "new"},
+                                           PurgeCase{"PurgeDisabled", true, "old new"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RelayTest, IgnoreWriteErrorDropsWritesWhileTheDeviceIsUnreachable) {
+  const uint32_t ignoreWriteError = 1u << 2;
+  StartWithOnePort({}, 1 | ignoreWriteError);
+  device_.reset();
+  tarvik::UniqueFd app = OpenPort(5);
+  ASSERT_EQ(::fcntl(app.Get(), F_SETFL, O_NONBLOCK), 0);
+  // Far more than the pty and the driver's buffer hold together.
+  const std::string chunk(4096, 'x');
+  size_t written = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    while (written < (1u << 20)) {
+      ssize_t n = ::write(app.Get(), chunk.data(), chunk.size());
+      if (n <= 0) return false;
+      written += static_cast<size_t>(n);
+    }
+    return true;
+  })) << written << " bytes written\n" << DriverLog();
 }
 
 TEST_F(RelayTest, AStopWaitsWhileAPortIsHeldAndNamesIt) {
