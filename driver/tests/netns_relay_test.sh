@@ -8,6 +8,7 @@ set -u
 bin=$1
 export TARVIK_ROOT=$(mktemp -d)
 log=${NETNS_DEVSIM_LOG:?}
+: > "$log"  # the simulator appends; only this run counts
 cleanup() {
   exec 3>&- 2>/dev/null
   "$bin/tarvikctl" driver stop >/dev/null 2>&1
