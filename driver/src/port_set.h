@@ -28,7 +28,7 @@ class PortSet {
   using LogLine = std::function<void(const std::string& line)>;
   // How often held ports' line settings are looked at while nothing is
   // written, and how soon a change reaches the status file.
-  static constexpr uint32_t kSettingsPollMs = 500;
+  static constexpr uint32_t kSettingsPollMs = 1000;
   static constexpr uint32_t kStatusDelayMs = 200;
 
   PortSet(EventLoop& loop, std::string devDirectory, std::string runDirectory, LogLine log);
