@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 
 #include "pty_pair.h"
 
@@ -17,13 +18,25 @@ namespace vonderil {
 
 namespace {
 
-// Each port takes a pty master, a socket and an inotify watch.
-void RaiseDescriptorLimit() {
+// Descriptors kept free for the driver's own files: its state and status
+// files, the registry store, command-port sessions.
+constexpr rlim_t kReservedDescriptors = 32;
+
+// Raises the descriptor limit as far as allowed and returns how many ports
+// it leaves room for: each port takes its pty master and, while open, a
+// socket. A driver that made ports until the last descriptor could no
+// longer even report its state.
+size_t PortsWithinDescriptorLimit() {
   rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return SIZE_MAX;
+  if (limit.rlim_cur < limit.rlim_max) {
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_NOFILE, &limit);
   }
+  if (limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+  if (limit.rlim_cur <= kReservedDescriptors) return 0;
+  return static_cast<size_t>((limit.rlim_cur - kReservedDescriptors) / 2);
 }
 
 bool IsComName(const char* name) {
@@ -78,7 +91,7 @@ void PortSet::RemoveStaleLinks() {
 size_t PortSet::Make(const DriverParameters& parameters,
                      const std::function<void(std::unique_ptr<RelayPort>)>& adopt,
                      std::function<void()> released) {
-  RaiseDescriptorLimit();
+  const size_t room = PortsWithinDescriptorLimit();
   ::mkdir(dev_.c_str(), 0755);
   RemoveStaleLinks();
   inotify_.Reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -91,8 +104,8 @@ size_t PortSet::Make(const DriverParameters& parameters,
   for (const MappedPort& mapping : parameters.ports) {
     PtyPair pty;
     std::string error;
-    bool limit = false;
-    if (!MakePty(&pty, &error, &limit)) {
+    bool limit = ports_.size() >= room;
+    if (limit || !MakePty(&pty, &error, &limit)) {
       if (limit) {
         overLimit.push_back(mapping.comNumber);
       } else {

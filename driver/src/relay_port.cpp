@@ -224,7 +224,8 @@ void RelayPort::CheckLineSettings() {
   if (!ReadLineSettings(master_.Get(), &now) || now.baud == 0 || now == lastSent_) return;
   SettingsJob job;
   job.comNumber = mapping_.comNumber;
-  job.address = mapping_.address;
+  // The command port of the address that answers now.
+  job.address = addressInUse_ == 1 ? mapping_.address2 : mapping_.address;
   job.cmdPort = mapping_.tcpPortCmd;
   job.timeoutMs = mapping_.connectTimeoutMs;
   job.devicePort = mapping_.devicePort;

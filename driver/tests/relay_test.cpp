@@ -2,7 +2,9 @@
 // driver carries its bytes to a device listening on loopback and back.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -265,6 +267,45 @@ TEST_F(RelayTest, StaleLinksOfACrashedDriverAreReplaced) {
   tarvik::UniqueFd app = OpenPort(5);
   WriteAll(app.Get(), "ok");
   EXPECT_EQ(ReadFor(app.Get(), 2), "ok");
+}
+
+TEST_F(RelayTest, PortsBeyondTheDescriptorLimitAreNamedInOneLine) {
+  TestServer server;
+  server.ports.clear();
+  for (uint32_t n = 1; n <= 60; ++n) server.ports.push_back(TestMapping{100 + n, n});
+  Configure({server});
+  // The driver inherits a hard limit too low for 60 ptys; the limit is set
+  // in a child so that this test keeps its own.
+  tarvik::RegCloseStore();
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit low{40, 40};
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    tarvik::ScManager manager;
+    tarvik::ServiceHandle service;
+    const bool started = manager.Open(tarvik::kScManagerAllAccess) == tarvik::kErrorSuccess &&
+                         service.Open(manager, "Vonderil", tarvik::kServiceAllAccess) ==
+                             tarvik::kErrorSuccess &&
+                         service.Start() == tarvik::kErrorSuccess;
+    ::_exit(started ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(tarvik::WaitForState("Vonderil", tarvik::kServiceRunning), tarvik::kServiceRunning);
+  const std::string log = DriverLog();
+  const size_t at = log.find("no pty left for ");
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_NE(log.find("-COM160 not made", at), std::string::npos) << log;
+  // The ports that were made work.
+  struct stat st {};
+  EXPECT_EQ(::lstat(LinkOf(101).c_str(), &st), 0);
+  EXPECT_NE(::lstat(LinkOf(160).c_str(), &st), 0);
+  PortStatusFile file;
+  ASSERT_TRUE(WaitFor([&] { return ReadPortStatusFile(tarvik::RunDirectory(), &file); }));
+  EXPECT_GT(file.ports.size(), 0u);
+  EXPECT_LT(file.ports.size(), 60u);
 }
 
 std::string RunCommand(const std::string& command) {
