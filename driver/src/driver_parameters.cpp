@@ -38,6 +38,14 @@ MappedPort PortFrom(uint32_t comWord, uint32_t optionsWord) {
 
 }  // namespace
 
+DriverOptions OptionsFromFlags(uint32_t flags) {
+  DriverOptions o;
+  o.fastOpen = (flags >> 1) & 1;
+  o.ignoreWriteError = (flags >> 2) & 1;
+  o.closeDelayMs = ((flags >> 3) & 0x7F) * 10;
+  return o;
+}
+
 std::string DottedAddress(uint32_t a) {
   char text[16];
   tarvik::FormatText(text, sizeof text, "%u.%u.%u.%u", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF,
@@ -81,6 +89,12 @@ DriverParameters ReadDriverParameters(const std::string& serviceName) {
     const uint32_t address2 = DwordOr(server, "IPAddress2", 0);
     const uint32_t tcpCmd = TcpPortOr(server, "TcpPortCmd", 10000);
     const uint32_t tcpIo = TcpPortOr(server, "TcpPort7000", 9999);
+    const uint32_t keepAlive = DwordOr(server, "KeepAliveTime", 120000);
+    const uint32_t broken = DwordOr(server, "ConnectionBroken", 180000);
+    const uint32_t connectTimeout = DwordOr(server, "ConnectTimeout", 5000);
+    // A store the utility has never read still carries DisablePurge bits of
+    // an older meaning; the utility's own reader drops them the same way.
+    const bool formatMarker = result.flags & 1;
 
     std::vector<MappedPort> ports;
     ports.push_back(PortFrom(DwordOr(server, "ComNoIO", 0) & 0x1FFF, 0));
@@ -100,6 +114,11 @@ DriverParameters ReadDriverParameters(const std::string& serviceName) {
       p.address = address;
       p.address2 = address2;
       p.tcpPort = p.devicePort == 0 ? tcpIo : tcpCmd + p.devicePort;
+      p.tcpPortCmd = tcpCmd;
+      p.keepAliveMs = keepAlive;
+      p.connectionBrokenMs = broken;
+      p.connectTimeoutMs = connectTimeout;
+      if (!formatMarker) p.disablePurge = false;
       auto inserted = byCom.emplace(p.comNumber, p);
       if (!inserted.second) {
         result.notes.push_back("COM" + std::to_string(p.comNumber) + " of Server" + std::to_string(n) +

@@ -21,7 +21,19 @@ struct MappedPort {
   bool disablePurge = false;
   bool writeBuffer = false;
   uint32_t autoFlushMs = 50;
+  uint32_t tcpPortCmd = 10000;        // the device's command port (line settings)
+  uint32_t keepAliveMs = 120000;      // 0: no TCP keep-alive
+  uint32_t connectionBrokenMs = 180000;  // how long a lost link is tried again
+  uint32_t connectTimeoutMs = 5000;   // bound of one connect attempt
 };
+
+// The driver options word ("Flags").
+struct DriverOptions {
+  bool fastOpen = false;          // bit 1
+  bool ignoreWriteError = false;  // bit 2
+  uint32_t closeDelayMs = 0;      // bits 3-9, in 10 ms units
+};
+DriverOptions OptionsFromFlags(uint32_t flags);
 
 struct DriverParameters {
   bool keyFound = false;

@@ -14,9 +14,11 @@ DriverService::DriverService(EventLoop& loop, StateReporter report, LogLine log)
 
 void DriverService::AddPort(std::unique_ptr<VirtualPort> port) { ports_.push_back(std::move(port)); }
 
-size_t DriverService::HeldPorts() const {
-  size_t held = 0;
-  for (const auto& p : ports_) held += p->HeldOpen() ? 1 : 0;
+std::vector<uint32_t> DriverService::HeldPorts() const {
+  std::vector<uint32_t> held;
+  for (const auto& p : ports_) {
+    if (p->HeldOpen()) held.push_back(p->ComNumber());
+  }
   return held;
 }
 
@@ -52,12 +54,16 @@ void DriverService::PortReleased() {
 }
 
 void DriverService::FinishStopIfFree() {
-  size_t held = HeldPorts();
-  if (held == 0) {
+  const std::vector<uint32_t> held = HeldPorts();
+  if (held.empty()) {
     loop_.Quit();
     return;
   }
-  log_(("stop waits: " + std::to_string(held) + " port(s) held open by applications").c_str());
+  std::string names;
+  for (uint32_t com : held) names += (names.empty() ? "COM" : ", COM") + std::to_string(com);
+  log_(("stop waits: " + std::to_string(held.size()) + " port(s) held open by applications: " +
+        names)
+           .c_str());
 }
 
 }  // namespace vonderil

@@ -34,11 +34,12 @@ class DriverService {
   // A port's application closed it: a pending stop may finish now.
   void PortReleased();
   bool StopRequested() const { return stopRequested_; }
+  // COM numbers of the ports that applications hold open.
+  std::vector<uint32_t> HeldPorts() const;
 
  private:
   void RequestStop(int signal);
   void FinishStopIfFree();
-  size_t HeldPorts() const;
 
   EventLoop& loop_;
   StateReporter report_;

@@ -3,26 +3,52 @@
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vonderil {
 
 EventLoop::EventLoop() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
 
+uint64_t EventLoop::NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
+}
+
 bool EventLoop::Watch(int fd, uint32_t events, Handler handler) {
   epoll_event ev{};
   ev.events = events;
   ev.data.fd = fd;
   if (epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, fd, &ev) != 0) return false;
-  handlers_[fd] = std::move(handler);
+  handlers_[fd] = std::make_shared<Handler>(std::move(handler));
   return true;
+}
+
+bool EventLoop::Modify(int fd, uint32_t events) {
+  epoll_event ev{};
+  ev.events = events;
+  ev.data.fd = fd;
+  return epoll_ctl(epoll_.Get(), EPOLL_CTL_MOD, fd, &ev) == 0;
 }
 
 void EventLoop::Unwatch(int fd) {
   epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, fd, nullptr);
   handlers_.erase(fd);
+}
+
+EventLoop::TimerId EventLoop::After(uint32_t delayMs, Task task) {
+  TimerId id{NowMs() + delayMs, nextSequence_++};
+  timers_.emplace(id, std::move(task));
+  return id;
+}
+
+void EventLoop::Cancel(TimerId* id) {
+  if (id->Armed()) timers_.erase(*id);
+  *id = TimerId{};
 }
 
 bool EventLoop::WatchSignals(std::initializer_list<int> signals, SignalHandler handler) {
@@ -41,11 +67,33 @@ bool EventLoop::WatchSignals(std::initializer_list<int> signals, SignalHandler h
   });
 }
 
+int EventLoop::NextWaitMs() const {
+  if (timers_.empty()) return -1;
+  const uint64_t now = NowMs();
+  const uint64_t due = timers_.begin()->first.due;
+  if (due <= now) return 0;
+  return static_cast<int>(std::min<uint64_t>(due - now, 60000));
+}
+
+void EventLoop::RunDueTimers() {
+  const uint64_t now = NowMs();
+  // Timers armed by a running task wait for the next turn, even when due.
+  const uint64_t last = nextSequence_;
+  while (!quit_ && !timers_.empty()) {
+    auto it = timers_.begin();
+    // A timer armed by a task of this turn waits for the next turn.
+    if (it->first.due > now || it->first.sequence >= last) break;
+    Task task = std::move(it->second);
+    timers_.erase(it);
+    task();
+  }
+}
+
 int EventLoop::Run() {
   quit_ = false;
-  epoll_event events[16];
+  epoll_event events[64];
   while (!quit_) {
-    int n = epoll_wait(epoll_.Get(), events, 16, -1);
+    int n = epoll_wait(epoll_.Get(), events, 64, NextWaitMs());
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -54,9 +102,10 @@ int EventLoop::Run() {
       auto it = handlers_.find(events[i].data.fd);
       // A handler may unwatch another descriptor of the same batch.
       if (it == handlers_.end()) continue;
-      Handler handler = it->second;
-      handler(events[i].events);
+      std::shared_ptr<Handler> handler = it->second;
+      (*handler)(events[i].events);
     }
+    RunDueTimers();
   }
   return 0;
 }

@@ -10,8 +10,10 @@
 #include "driver_parameters.h"
 #include "driver_service.h"
 #include "event_loop.h"
+#include "port_set.h"
 #include "tarvik/file_version.h"
 #include "tarvik/service_manager.h"
+#include "tarvik/state_root.h"
 
 TARVIK_VERSION_RESOURCE("FileDescription\0" "Virtual COM port driver\0"
                         "FileVersion\0" "2.14.03\0"
@@ -21,6 +23,7 @@ namespace {
 
 std::string g_name;
 
+// Also called from the line-settings thread; stdio locks each call.
 void Log(const char* line) {
   std::printf("%s: %s\n", g_name.c_str(), line);
   std::fflush(stdout);
@@ -57,14 +60,24 @@ int main(int argc, char** argv) {
   sigaddset(&stops, SIGINT);
   sigprocmask(SIG_BLOCK, &stops, nullptr);
   g_name = argc > 1 ? argv[1] : "Vonderil";
-  auto report = [](uint32_t state) { tarvik::ReportServiceState(g_name, state); };
   vonderil::EventLoop loop;
+  vonderil::PortSet ports(loop, tarvik::StateRoot() + "/dev", tarvik::RunDirectory(),
+                          [](const std::string& line) { Log(line.c_str()); });
+  auto report = [&ports](uint32_t state) {
+    if (state == tarvik::kServiceStopPending) ports.SetStopping(true);
+    if (state == tarvik::kServiceStopped) ports.RemoveStatus();
+    tarvik::ReportServiceState(g_name, state);
+  };
   vonderil::DriverService service(loop, report, Log);
   report(tarvik::kServiceStartPending);
   Log("starting, version 2.14.03");
   vonderil::DriverParameters parameters = vonderil::ReadDriverParameters(g_name);
   LogParameters(parameters);
-  // The ports themselves (a pty per COM port, its traffic over TCP) are not
-  // made yet: the mappings are only read and logged.
+  const size_t made = ports.Make(
+      parameters, [&service](std::unique_ptr<vonderil::RelayPort> p) { service.AddPort(std::move(p)); },
+      [&service] { service.PortReleased(); });
+  if (!parameters.ports.empty()) {
+    Log((std::to_string(made) + " port(s) ready under " + tarvik::StateRoot() + "/dev").c_str());
+  }
   return service.Run();
 }

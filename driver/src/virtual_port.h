@@ -1,6 +1,6 @@
-// One virtual COM port as the driver serves it. The stand-in does not make
-// ports yet; the pty-backed port that carries a COM port's traffic over TCP
-// implements this, watching its descriptors on the driver's event loop.
+// One virtual COM port as the driver serves it, as the service sees it: a
+// COM number that an application may hold open. RelayPort (a pty carried
+// over TCP) is the one the driver makes.
 #pragma once
 #include <cstdint>
 

@@ -26,6 +26,9 @@ class CommandPortService {
   // Opens the command port and joins the loop. False with a reason when
   // the port cannot open yet; it is tried again as the loop turns.
   bool Start(std::string* error);
+  // The device's settings as its command port has them now (serial port
+  // settings changed by codes 06 and 07 included).
+  const CommandPortSettings& Settings() const { return device_.Settings(); }
 
  private:
   void Turn(int fd, uint32_t events);

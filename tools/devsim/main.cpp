@@ -9,6 +9,7 @@
 
 #include "command_port_config.h"
 #include "command_port_service.h"
+#include "data_port_service.h"
 #include "device_file.h"
 #include "event_loop.h"
 #include "netns_check.h"
@@ -67,6 +68,15 @@ const char kHelp[] =
     "  cmd_fault comma list of noreply[:PREFIX], error[:PREFIX], split[:PREFIX]\n"
     "            (for commands beginning with PREFIX, else all), slowaccept\n"
     "            (connections wait accept_delay ms, default 1500), refuse\n"
+    "Data ports: each serial port N listens on ip, port cmd_port + N, and the\n"
+    "I/O port on io_port (default 9999). Keys:\n"
+    "  data_mode  echo (default), sink (count and drop) or scripted\n"
+    "  data_script \"REQUEST=>REPLY\" rules separated by \";\" (escapes as reply)\n"
+    "  data_fault comma list of drop:N (drop a connection after N bytes) and\n"
+    "             refuse:MS (refuse connections MS ms at start and after a drop)\n"
+    "Baud rates and formats set with codes 06 and 07 show in the data log\n"
+    "lines: \"data open IP:PORT port N BAUD FORMAT\", \"data close|drop IP:PORT\n"
+    "in=N out=M port N BAUD FORMAT\", \"data refuse IP for MS ms ...\".\n"
     "Network settings sent with 26ISAVE take effect at 33RESET, which also\n"
     "drops the device's connections.\n"
     "\n"
@@ -168,6 +178,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<std::unique_ptr<devsim::CommandPortService>> commandPorts;
+  std::vector<std::unique_ptr<devsim::DataPortService>> dataPorts;
   for (size_t i = 0; i < devices.size(); ++i) {
     devsim::CommandPortSettings settings;
     if (!devsim::ConfigureCommandPort(file.devices[i], &settings, &error)) {
@@ -181,6 +192,24 @@ int main(int argc, char** argv) {
     // port) simply has no command port until that changes.
     if (!commandPorts.back()->Start(&error)) {
       log.Line("cmd unavailable " + devices[i]->Describe() + ": " + error);
+    }
+    devsim::DataPortSettings data;
+    if (!devsim::ConfigureDataPorts(file.devices[i], &data, &error)) {
+      fprintf(stderr, "tarvik-devsim: %s: device %zu: %s\n", devicePath.c_str(), i + 1,
+              error.c_str());
+      return 2;
+    }
+    const devsim::CommandPortService* command = commandPorts.back().get();
+    dataPorts.push_back(std::make_unique<devsim::DataPortService>(
+        &loop, &log, std::move(data), [command](int port) -> std::string {
+          const auto& ports = command->Settings().ports;
+          if (port < 1 || static_cast<size_t>(port) > ports.size()) return "-";
+          return ports[static_cast<size_t>(port - 1)].baud + " " +
+                 ports[static_cast<size_t>(port - 1)].format;
+        }));
+    const devsim::CommandPortSettings& cs = command->Settings();
+    if (!dataPorts.back()->Start(cs.ip, cs.tcpPortCmd, static_cast<int>(cs.ports.size()), &error)) {
+      log.Line("data unavailable " + devices[i]->Describe() + ": " + error);
     }
   }
   if (!readyPath.empty()) {

@@ -1,0 +1,427 @@
+// The driver's relay against socat, on loopback against an echo server:
+// throughput both ways through one port, round-trip latency of 1-byte
+// writes, and with every mapped port open and idle, the driver's memory
+// per port and its CPU. Not run by CTest.
+//
+// usage: relay_bench [--ports N] [--megabytes M] [--idle-seconds S] [--socats K]
+// The driver program is Vonderil.sys beside this program; socat must be on
+// PATH (it is skipped with a note when missing).
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tarvik/registry.h"
+#include "tarvik/state_root.h"
+
+namespace {
+
+double NowSec() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+void SleepMs(long ms) {
+  timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&ts, nullptr);
+}
+
+// An echo server on 127.0.0.1 for any number of connections, on its own
+// thread.
+class EchoServer {
+ public:
+  EchoServer() {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int on = 1;
+    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+        ::listen(listen_, 4096) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+      std::perror("echo server");
+      std::exit(1);
+    }
+    port_ = ntohs(at.sin_port);
+    epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    Add(listen_, EPOLLIN);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~EchoServer() {
+    quit_ = true;
+    thread_.join();
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  void Add(int fd, uint32_t events) {
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.fd = fd;
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+  }
+  void Mod(int fd, uint32_t events) {
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.fd = fd;
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &ev);
+  }
+  void Serve() {
+    std::map<int, std::string> pending;
+    std::vector<char> buffer(1 << 16);
+    epoll_event events[256];
+    while (!quit_) {
+      int n = epoll_wait(epoll_, events, 256, 100);
+      for (int i = 0; i < n; ++i) {
+        const int fd = events[i].data.fd;
+        if (fd == listen_) {
+          int c;
+          while ((c = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
+            int on = 1;
+            setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            Add(c, EPOLLIN);
+          }
+          continue;
+        }
+        std::string& out = pending[fd];
+        if (out.empty()) {
+          ssize_t got = ::recv(fd, buffer.data(), buffer.size(), 0);
+          if (got <= 0) {
+            if (got == 0 || errno != EAGAIN) {
+              ::close(fd);
+              pending.erase(fd);
+            }
+            continue;
+          }
+          out.assign(buffer.data(), static_cast<size_t>(got));
+        }
+        ssize_t sent = ::send(fd, out.data(), out.size(), MSG_NOSIGNAL);
+        if (sent > 0) out.erase(0, static_cast<size_t>(sent));
+        Mod(fd, out.empty() ? EPOLLIN : EPOLLOUT);
+      }
+    }
+  }
+  int listen_ = -1;
+  int epoll_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+int OpenRaw(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  tcsetattr(fd, TCSANOW, &t);
+  return fd;
+}
+
+bool WaitForPath(const std::string& path, double seconds) {
+  const double end = NowSec() + seconds;
+  struct stat st {};
+  while (NowSec() < end) {
+    if (::stat(path.c_str(), &st) == 0) return true;
+    SleepMs(10);
+  }
+  return false;
+}
+
+// MB/s of echoed bytes: megabytes written and the same read back.
+double Throughput(const std::string& path, size_t megabytes) {
+  int fd = OpenRaw(path);
+  if (fd < 0) return 0;
+  const size_t total = megabytes << 20;
+  std::vector<char> chunk(4096, 'q'), in(65536);
+  size_t written = 0, read = 0;
+  // Warm up: the first byte waits for the connection.
+  (void)!::write(fd, "w", 1);
+  for (double end = NowSec() + 10; read < 1 && NowSec() < end;) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) > 0 && ::read(fd, in.data(), 1) == 1) read = 1;
+  }
+  read = 0;
+  const double start = NowSec();
+  while (read < total && NowSec() - start < 60) {
+    pollfd p{fd, static_cast<short>(POLLIN | (written < total ? POLLOUT : 0)), 0};
+    if (::poll(&p, 1, 1000) <= 0) continue;
+    if ((p.revents & POLLOUT) && written < total) {
+      ssize_t n = ::write(fd, chunk.data(), std::min(chunk.size(), total - written));
+      if (n > 0) written += static_cast<size_t>(n);
+    }
+    if (p.revents & POLLIN) {
+      ssize_t n = ::read(fd, in.data(), in.size());
+      if (n > 0) read += static_cast<size_t>(n);
+    }
+  }
+  const double seconds = NowSec() - start;
+  ::close(fd);
+  if (read < total) std::fprintf(stderr, "  %s: only %zu of %zu bytes came back\n", path.c_str(), read, total);
+  return static_cast<double>(read) / (1 << 20) / seconds;
+}
+
+// Median and 99th percentile of 1-byte round trips, in microseconds.
+void Latency(const std::string& path, int rounds, double* median, double* p99) {
+  *median = *p99 = 0;
+  int fd = OpenRaw(path);
+  if (fd < 0) return;
+  std::vector<double> samples;
+  char c = 'l';
+  for (int i = 0; i < rounds + 50; ++i) {
+    const double start = NowSec();
+    if (::write(fd, &c, 1) != 1) break;
+    bool got = false;
+    for (double end = start + 5; !got && NowSec() < end;) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 100) > 0 && ::read(fd, &c, 1) == 1) got = true;
+    }
+    if (!got) break;
+    if (i >= 50) samples.push_back((NowSec() - start) * 1e6);  // the first ones warm up
+  }
+  ::close(fd);
+  if (samples.empty()) return;
+  std::sort(samples.begin(), samples.end());
+  *median = samples[samples.size() / 2];
+  *p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+}
+
+struct ProcUse {
+  long rssKb = 0;
+  long anonKb = 0;
+  long ticks = 0;
+};
+
+ProcUse Use(pid_t pid) {
+  ProcUse u;
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long value;
+  std::string line;
+  while (std::getline(status, line)) {
+    std::istringstream in(line);
+    in >> key >> value;
+    if (key == "VmRSS:") u.rssKb = value;
+    if (key == "RssAnon:") u.anonKb = value;
+  }
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const size_t close = text.rfind(')');
+  if (close != std::string::npos) {
+    std::istringstream in(text.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && in >> field; ++i) {
+      if (i == 14) utime = std::atol(field.c_str());
+      if (i == 15) stime = std::atol(field.c_str());
+    }
+    u.ticks = utime + stime;
+  }
+  return u;
+}
+
+pid_t Spawn(const std::vector<std::string>& argv) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int null = ::open("/dev/null", O_RDWR);
+    dup2(null, 1);
+    dup2(null, 2);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  int status;
+  waitpid(pid, &status, 0);
+}
+
+void MapPorts(int count, uint16_t echoPort) {
+  tarvik::RegTransaction write(tarvik::RegTransaction::Mode::kWrite);
+  tarvik::RegKey parameter;
+  parameter.Create("SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter");
+  parameter.SetDword("Servers", static_cast<uint32_t>(count));
+  parameter.SetDword("Flags", 1);
+  for (int i = 1; i <= count; ++i) {
+    tarvik::RegKey server;
+    server.Create(parameter, "Server" + std::to_string(i));
+    server.SetString("ServerName", "Q410X-1");
+    server.SetDword("IPAddress", 127 | 1u << 24);
+    server.SetDword("PortNo", 1);
+    // Every port reaches the one echo server: data port 1 of each server.
+    server.SetDword("TcpPortCmd", static_cast<uint32_t>(echoPort - 1));
+    server.SetDword("ComNo1", static_cast<uint32_t>(i) | 1u << 13 | 1u << 21);
+  }
+  write.Commit();
+}
+
+int CountConnected(const std::string& statusPath) {
+  std::ifstream in(statusPath);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line)) n += line.find(" connected ") != std::string::npos ? 1 : 0;
+  return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int ports = 1000, socats = 100, idleSeconds = 10;
+  size_t megabytes = 64;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--ports") ports = std::atoi(argv[i + 1]);
+    if (a == "--megabytes") megabytes = static_cast<size_t>(std::atol(argv[i + 1]));
+    if (a == "--idle-seconds") idleSeconds = std::atoi(argv[i + 1]);
+    if (a == "--socats") socats = std::atoi(argv[i + 1]);
+  }
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+  signal(SIGPIPE, SIG_IGN);
+
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string dir(self, n > 0 ? static_cast<size_t>(n) : 0);
+  dir = dir.substr(0, dir.rfind('/') + 1);
+  const std::string driver = dir + "Vonderil.sys";
+  char rootTemplate[] = "/tmp/tarvik-relay-bench-XXXXXX";
+  const std::string root = mkdtemp(rootTemplate);
+  setenv("TARVIK_ROOT", root.c_str(), 1);
+  tarvik::EnsureStateRoot();
+
+  EchoServer echo;
+  MapPorts(ports, echo.Port());
+  tarvik::RegCloseStore();
+  const bool haveSocat = std::system("command -v socat >/dev/null 2>&1") == 0;
+
+  pid_t driverPid = Spawn({driver, "Vonderil"});
+  if (!WaitForPath(root + "/dev/COM" + std::to_string(ports), 60)) {
+    std::fprintf(stderr, "the driver did not publish its ports\n");
+    Stop(driverPid);
+    return 1;
+  }
+  const ProcUse idleUse = Use(driverPid);
+  pid_t socatPid = -1;
+  const std::string socatLink = root + "/socat0";
+  const std::string target = "TCP:127.0.0.1:" + std::to_string(echo.Port()) + ",nodelay";
+  if (haveSocat) {
+    socatPid = Spawn({"socat", "PTY,link=" + socatLink + ",raw,echo=0", target});
+    WaitForPath(socatLink, 10);
+  }
+
+  std::printf("relay bench: %d mapped ports, %zu MB through one port, loopback echo server\n\n",
+              ports, megabytes);
+  const double ours = Throughput(root + "/dev/COM1", megabytes);
+  const double theirs = haveSocat ? Throughput(socatLink, megabytes) : 0;
+  double oursMedian, oursP99, theirsMedian = 0, theirsP99 = 0;
+  Latency(root + "/dev/COM1", 2000, &oursMedian, &oursP99);
+  if (haveSocat) {
+    Stop(socatPid);  // socat ends when its pty closes; start a fresh one
+    socatPid = Spawn({"socat", "PTY,link=" + socatLink + ",raw,echo=0", target});
+    SleepMs(300);
+    WaitForPath(socatLink, 10);
+    Latency(socatLink, 2000, &theirsMedian, &theirsP99);
+    Stop(socatPid);
+  }
+
+  // Every port open and idle.
+  std::vector<int> open;
+  for (int i = 1; i <= ports; ++i) {
+    int fd = OpenRaw(root + "/dev/COM" + std::to_string(i));
+    if (fd >= 0) open.push_back(fd);
+  }
+  const std::string statusPath = root + "/run/Vonderil.ports";
+  for (double end = NowSec() + 60; NowSec() < end && CountConnected(statusPath) < ports;) SleepMs(100);
+  const int connected = CountConnected(statusPath);
+  SleepMs(1000);
+  const ProcUse before = Use(driverPid);
+  SleepMs(idleSeconds * 1000L);
+  const ProcUse after = Use(driverPid);
+  const double cpu = 100.0 * static_cast<double>(after.ticks - before.ticks) /
+                     static_cast<double>(sysconf(_SC_CLK_TCK)) / idleSeconds;
+
+  // socat for comparison: one process per port.
+  double socatRssPerPort = 0, socatCpu = 0;
+  int socatOpen = 0;
+  if (haveSocat && socats > 0) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < socats; ++i) {
+      pids.push_back(Spawn({"socat", "PTY,link=" + root + "/s" + std::to_string(i) + ",raw,echo=0",
+                            target}));
+    }
+    std::vector<int> sfds;
+    for (int i = 0; i < socats; ++i) {
+      const std::string link = root + "/s" + std::to_string(i);
+      if (WaitForPath(link, 10)) {
+        int fd = OpenRaw(link);
+        if (fd >= 0) sfds.push_back(fd);
+      }
+    }
+    socatOpen = static_cast<int>(sfds.size());
+    SleepMs(1000);
+    long rss = 0, ticks0 = 0, ticks1 = 0;
+    for (pid_t p : pids) {
+      ProcUse u = Use(p);
+      rss += u.rssKb;
+      ticks0 += u.ticks;
+    }
+    SleepMs(idleSeconds * 1000L);
+    for (pid_t p : pids) ticks1 += Use(p).ticks;
+    socatRssPerPort = static_cast<double>(rss) / socats;
+    socatCpu = 100.0 * static_cast<double>(ticks1 - ticks0) /
+               static_cast<double>(sysconf(_SC_CLK_TCK)) / idleSeconds;
+    for (int fd : sfds) ::close(fd);
+    for (pid_t p : pids) Stop(p);
+  }
+
+  std::printf("| measure | Vonderil.sys | socat |\n|---|---|---|\n");
+  std::printf("| throughput, echoed through one port (MB/s each way) | %.1f | %.1f |\n", ours, theirs);
+  std::printf("| 1-byte round trip, median (us) | %.0f | %.0f |\n", oursMedian, theirsMedian);
+  std::printf("| 1-byte round trip, p99 (us) | %.0f | %.0f |\n", oursP99, theirsP99);
+  std::printf("| ports open and connected | %d of %d | %d (one process each) |\n", connected, ports,
+              socatOpen);
+  std::printf("| RSS per port, all open (KiB) | %.1f (total %ld, %ld before opening) | %.0f |\n",
+              static_cast<double>(after.rssKb) / ports, after.rssKb, idleUse.rssKb,
+              socatRssPerPort);
+  std::printf("| anonymous (heap) RSS per port, all open (KiB) | %.1f | - |\n",
+              static_cast<double>(after.anonKb) / ports);
+  std::printf("| CPU while all ports open and idle (%% of a core) | %.2f | %.2f (%d processes) |\n",
+              cpu, socatCpu, socatOpen);
+
+  for (int fd : open) ::close(fd);
+  Stop(driverPid);
+  std::system(("rm -rf " + root).c_str());
+  return 0;
+}

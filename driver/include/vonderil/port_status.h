@@ -1,0 +1,152 @@
+// The running driver's port table, as it keeps it in <state root>/run/
+// Vonderil.ports for tarvikctl and the utility. Header-only, so a reader
+// needs no library: include it and call ReadPortStatusFile.
+//
+// The driver rewrites the file whole (a temporary file renamed over it)
+// whenever a port changes, at most about five times a second, and removes
+// it when it stops. A reader never sees half a file. Format, one record a
+// line, fields separated by one blank:
+//
+//   Vonderil <pid> <running|stopping>
+//   COM<n> <state> <address:port> <address2:port|-> <in use> <held|free> <to device> <from device>
+//
+//   state       idle, connecting, connected, reconnecting or broken
+//   address     the device's primary address and the TCP port of this COM
+//               port; address2 the redundant one, "-" when the server has none
+//   in use      primary, redundant, or "-" while not connected
+//   held/free   whether an application has the port open
+//   to/from     bytes carried each way since the driver started (decimal)
+//
+// A stop of the driver waits while ports are held; HeldComNumbers lists
+// them for a message such as "COM5, COM7 are still open". The pid lets a
+// reader tell a file left behind by a killed driver (the pid is gone).
+#pragma once
+#include <signal.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vonderil {
+
+struct PortStatusLine {
+  uint32_t comNumber = 0;
+  std::string state;      // idle, connecting, connected, reconnecting, broken
+  std::string address;    // a.b.c.d:port
+  std::string address2;   // a.b.c.d:port or "-"
+  std::string inUse;      // primary, redundant or "-"
+  bool held = false;
+  uint64_t toDevice = 0;
+  uint64_t fromDevice = 0;
+};
+
+struct PortStatusFile {
+  long pid = 0;
+  bool stopping = false;
+  std::vector<PortStatusLine> ports;
+};
+
+inline const char* PortStatusFileName() { return "Vonderil.ports"; }
+
+inline std::string FormatPortStatusLine(const PortStatusLine& p) {
+  return "COM" + std::to_string(p.comNumber) + " " + p.state + " " + p.address + " " +
+         p.address2 + " " + p.inUse + " " + (p.held ? "held" : "free") + " " +
+         std::to_string(p.toDevice) + " " + std::to_string(p.fromDevice);
+}
+
+namespace status_detail {
+inline bool Number(const std::string& text, uint64_t max, uint64_t* out) {
+  if (text.empty() || text.size() > 20) return false;
+  uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (v > (max - digit) / 10) return false;
+    v = v * 10 + digit;
+  }
+  *out = v;
+  return true;
+}
+inline bool OneOf(const std::string& word, std::initializer_list<const char*> words) {
+  for (const char* w : words) {
+    if (word == w) return true;
+  }
+  return false;
+}
+}  // namespace status_detail
+
+// False for a line that is not a port record.
+inline bool ParsePortStatusLine(const std::string& line, PortStatusLine* out) {
+  std::istringstream in(line);
+  std::string com, held, to, from, rest;
+  PortStatusLine p;
+  if (!(in >> com >> p.state >> p.address >> p.address2 >> p.inUse >> held >> to >> from) ||
+      (in >> rest)) {
+    return false;
+  }
+  uint64_t n = 0;
+  if (com.compare(0, 3, "COM") != 0 || !status_detail::Number(com.substr(3), 4095, &n) || n == 0)
+    return false;
+  p.comNumber = static_cast<uint32_t>(n);
+  if (!status_detail::OneOf(p.state, {"idle", "connecting", "connected", "reconnecting", "broken"}) ||
+      !status_detail::OneOf(p.inUse, {"primary", "redundant", "-"}) ||
+      !status_detail::OneOf(held, {"held", "free"}) ||
+      !status_detail::Number(to, UINT64_MAX, &p.toDevice) ||
+      !status_detail::Number(from, UINT64_MAX, &p.fromDevice)) {
+    return false;
+  }
+  p.held = held == "held";
+  *out = p;
+  return true;
+}
+
+// Parses a whole file's text. False when the first line is not the
+// driver's header; port lines that do not parse are skipped.
+inline bool ParsePortStatusText(const std::string& text, PortStatusFile* out) {
+  std::istringstream in(text);
+  std::string line, word, state, rest;
+  if (!std::getline(in, line)) return false;
+  std::istringstream head(line);
+  uint64_t pid = 0;
+  std::string pidText;
+  if (!(head >> word >> pidText >> state) || (head >> rest) || word != "Vonderil" ||
+      !status_detail::Number(pidText, 0x7FFFFFFF, &pid) || pid == 0 ||
+      !(state == "running" || state == "stopping")) {
+    return false;
+  }
+  out->pid = static_cast<long>(pid);
+  out->stopping = state == "stopping";
+  out->ports.clear();
+  while (std::getline(in, line)) {
+    PortStatusLine p;
+    if (ParsePortStatusLine(line, &p)) out->ports.push_back(p);
+  }
+  return true;
+}
+
+// Reads <runDirectory>/Vonderil.ports. False when there is no such file,
+// it does not parse, or the driver that wrote it is gone.
+inline bool ReadPortStatusFile(const std::string& runDirectory, PortStatusFile* out) {
+  std::ifstream in(runDirectory + "/" + PortStatusFileName());
+  if (!in) return false;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!ParsePortStatusText(text.str(), out)) return false;
+  return ::kill(static_cast<pid_t>(out->pid), 0) == 0 || errno == EPERM;
+}
+
+inline std::vector<uint32_t> HeldComNumbers(const PortStatusFile& file) {
+  std::vector<uint32_t> held;
+  for (const auto& p : file.ports) {
+    if (p.held) held.push_back(p.comNumber);
+  }
+  return held;
+}
+
+}  // namespace vonderil

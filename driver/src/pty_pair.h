@@ -1,0 +1,34 @@
+// A pseudo-terminal made for one COM port: the driver keeps the master and
+// publishes the slave under a link. The slave starts raw, 9600 baud, 8N1,
+// CLOCAL, mode 0660 with group dialout where that group exists, and has
+// been opened and closed once, so the master already reports a hang-up
+// until an application opens it. The master is non-blocking and in packet
+// mode, so an application's flushes reach the driver.
+#pragma once
+#include <string>
+
+#include "tarvik/unique_fd.h"
+
+namespace vonderil {
+
+struct PtyPair {
+  tarvik::UniqueFd master;
+  std::string slavePath;  // /dev/pts/N
+};
+
+// Makes the pty. False with errno's text in *error; *limit is set when the
+// system ran out of ptys (or descriptors), so the caller can name the ports
+// that could not be made at once instead of one line each.
+bool MakePty(PtyPair* out, std::string* error, bool* limit);
+
+// Makes link point at target, atomically: a temporary link renamed over
+// link, so a stale link of a crashed driver is replaced and no reader ever
+// sees the link missing. False with a reason.
+bool PublishLink(const std::string& target, const std::string& link, std::string* error);
+
+// Drops the unread input that the slave holds for its next reader. A pty
+// keeps it across closes; the driver calls this when the last application
+// lets go so that the next one never reads old bytes.
+void DropSlaveInput(int master);
+
+}  // namespace vonderil

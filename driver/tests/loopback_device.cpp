@@ -1,0 +1,128 @@
+#include "loopback_device.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vonderil {
+
+LoopbackDevice::LoopbackDevice(uint16_t port, bool echo) : echo_(echo) {
+  listen_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  int on = 1;
+  setsockopt(listen_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port);
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  if (::bind(listen_.Get(), reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+      ::listen(listen_.Get(), 64) != 0 ||
+      getsockname(listen_.Get(), reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+    listen_.Reset();
+    return;
+  }
+  port_ = ntohs(at.sin_port);
+  wake_.Reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  thread_ = std::thread([this] { Serve(); });
+}
+
+LoopbackDevice::~LoopbackDevice() {
+  if (thread_.joinable()) {
+    quit_ = true;
+    Wake();
+    thread_.join();
+  }
+  for (int fd : open_) ::close(fd);
+}
+
+void LoopbackDevice::Wake() {
+  uint64_t one = 1;
+  (void)!::write(wake_.Get(), &one, sizeof one);
+}
+
+void LoopbackDevice::Send(const std::string& bytes) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    outgoing_.push_back(bytes);
+  }
+  Wake();
+}
+
+void LoopbackDevice::DropConnections() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    drop_ = true;
+  }
+  Wake();
+}
+
+std::string LoopbackDevice::Received() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return received_;
+}
+int LoopbackDevice::Connections() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return connections_;
+}
+int LoopbackDevice::OpenConnections() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return static_cast<int>(open_.size());
+}
+int LoopbackDevice::Reads() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return reads_;
+}
+
+void LoopbackDevice::Serve() {
+  while (!quit_) {
+    std::vector<pollfd> fds{{listen_.Get(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (int fd : open_) fds.push_back({fd, POLLIN, 0});
+    }
+    if (::poll(fds.data(), fds.size(), 1000) < 0) continue;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fds[1].revents) {
+      uint64_t n;
+      (void)!::read(wake_.Get(), &n, sizeof n);
+    }
+    if (fds[0].revents & POLLIN) {
+      int fd = ::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd >= 0) {
+        open_.push_back(fd);
+        ++connections_;
+      }
+    }
+    for (size_t i = 2; i < fds.size(); ++i) {
+      if (!fds[i].revents) continue;
+      char buffer[65536];
+      ssize_t n = ::recv(fds[i].fd, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n > 0) {
+        ++reads_;
+        received_.append(buffer, static_cast<size_t>(n));
+        if (echo_) (void)!::send(fds[i].fd, buffer, static_cast<size_t>(n), MSG_NOSIGNAL);
+      } else if (n == 0 || (fds[i].revents & (POLLHUP | POLLERR))) {
+        ::close(fds[i].fd);
+        for (auto it = open_.begin(); it != open_.end(); ++it) {
+          if (*it == fds[i].fd) {
+            open_.erase(it);
+            break;
+          }
+        }
+      }
+    }
+    for (const std::string& bytes : outgoing_) {
+      for (int fd : open_) (void)!::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+    outgoing_.clear();
+    if (drop_) {
+      for (int fd : open_) ::close(fd);
+      open_.clear();
+      drop_ = false;
+    }
+  }
+}
+
+}  // namespace vonderil

@@ -1,0 +1,63 @@
+#include "vonderil/port_status.h"
+
+#include <gtest/gtest.h>
+
+namespace vonderil {
+namespace {
+
+struct LineCase {
+  const char* name;
+  const char* line;
+  bool parses;
+};
+
+class PortStatusLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(PortStatusLineTest, Parses) {
+  PortStatusLine p;
+  EXPECT_EQ(ParsePortStatusLine(GetParam().line, &p), GetParam().parses) << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, PortStatusLineTest,
+    ::testing::Values(
+        LineCase{"Connected", "COM5 connected 1.2.3.4:10001 - primary held 1 2", true},
+        LineCase{"Redundant", "COM4095 reconnecting 1.2.3.4:9 5.6.7.8:9 - free 0 0", true},
+        LineCase{"ComZero", "COM0 idle 1.2.3.4:1 - - free 0 0", false},
+        LineCase{"ComTooHigh", "COM4096 idle 1.2.3.4:1 - - free 0 0", false},
+        LineCase{"UnknownState", "COM5 sleeping 1.2.3.4:1 - - free 0 0", false},
+        LineCase{"CountOverflows", "COM5 idle 1.2.3.4:1 - - free 18446744073709551616 0", false},
+        LineCase{"CountAtMaximum", "COM5 idle 1.2.3.4:1 - - free 18446744073709551615 0", true},
+        LineCase{"NegativeCount", "COM5 idle 1.2.3.4:1 - - free -1 0", false},
+        LineCase{"FieldMissing", "COM5 idle 1.2.3.4:1 - - free 0", false},
+        LineCase{"FieldTooMany", "COM5 idle 1.2.3.4:1 - - free 0 0 0", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
+  PortStatusLine a;
+  a.comNumber = 5;
+  a.state = "connected";
+  a.address = "10.0.0.1:10001";
+  a.address2 = "-";
+  a.inUse = "primary";
+  a.held = true;
+  a.toDevice = 7;
+  a.fromDevice = 9;
+  PortStatusLine b = a;
+  b.comNumber = 6;
+  b.held = false;
+  const std::string text = "Vonderil 1234 stopping\n" + FormatPortStatusLine(a) + "\n" +
+                           "a line of something else\n" + FormatPortStatusLine(b) + "\n";
+  PortStatusFile file;
+  ASSERT_TRUE(ParsePortStatusText(text, &file));
+  EXPECT_EQ(file.pid, 1234);
+  EXPECT_TRUE(file.stopping);
+  ASSERT_EQ(file.ports.size(), 2u);
+  EXPECT_EQ(file.ports[0].fromDevice, 9u);
+  EXPECT_EQ(HeldComNumbers(file), std::vector<uint32_t>{5});
+  EXPECT_FALSE(ParsePortStatusText("Vonderil 0 running\n", &file));
+  EXPECT_FALSE(ParsePortStatusText("Other 12 running\n", &file));
+}
+
+}  // namespace
+}  // namespace vonderil

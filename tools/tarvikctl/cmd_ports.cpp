@@ -1,0 +1,47 @@
+// tarvikctl ports: the running driver's virtual COM ports, one line each,
+// from the port table it keeps under run/.
+#include <cstdio>
+#include <string>
+
+#include "command.h"
+#include "tarvik/state_root.h"
+#include "vonderil/port_status.h"
+
+namespace tarvikctl {
+namespace {
+
+int Ports(const Args& args) {
+  if (!args.empty()) return Fail("usage: tarvikctl ports");
+  vonderil::PortStatusFile file;
+  if (!vonderil::ReadPortStatusFile(tarvik::RunDirectory(), &file)) {
+    std::printf("Driver is not running.\n");
+    return 0;
+  }
+  if (file.ports.empty()) {
+    std::printf("The driver serves no COM port.\n");
+    return 0;
+  }
+  std::printf("%-8s %-21s %-21s %-12s %-9s %-11s %12s %12s\n", "PORT", "DEVICE", "REDUNDANT",
+              "STATE", "IN USE", "APPLICATION", "TO DEVICE", "FROM DEVICE");
+  for (const auto& p : file.ports) {
+    const std::string com = "COM" + std::to_string(p.comNumber);
+    std::printf("%-8s %-21s %-21s %-12s %-9s %-11s %12llu %12llu\n", com.c_str(),
+                p.address.c_str(), p.address2.c_str(), p.state.c_str(), p.inUse.c_str(),
+                p.held ? "open" : "-", static_cast<unsigned long long>(p.toDevice),
+                static_cast<unsigned long long>(p.fromDevice));
+  }
+  if (file.stopping) {
+    std::string held;
+    for (uint32_t com : vonderil::HeldComNumbers(file)) {
+      held += (held.empty() ? "COM" : ", COM") + std::to_string(com);
+    }
+    std::printf("The driver is stopping; it waits for applications to close %s.\n",
+                held.c_str());
+  }
+  return 0;
+}
+
+TarvikctlCommand g_ports({"ports", "ports", Ports});
+
+}  // namespace
+}  // namespace tarvikctl
