@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QShortcut>
@@ -156,6 +157,10 @@ void CPelmarDlg::InitDialog() {
   setWindowIcon(ProgramIcon());
   m_serverPane = CreateServerPane(m_menu);
   m_searchPane = CreateSearchPane();
+  connect(m_searchPane, &CPelmarSearchDlg::searchEnded, this, &CPelmarDlg::RunPendingClose,
+          Qt::QueuedConnection);
+  connect(m_serverPane, &CPelmarServerDlg::statusMessage, this,
+          [this](const QString& text) { SetStatusText(text.toLatin1().constData()); });
   for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
   m_menu->Enable(PelmarCommand::kRestartDriver, IsAvailable(PelmarCommand::kRestartDriver));
   m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));
@@ -255,6 +260,10 @@ bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
 
 void CPelmarDlg::RunCommand(PelmarCommand command) {
   if (!m_initialised || m_shutDown || !IsAvailable(command)) return;
+  // The search loop pumps our events: a command run from it would nest in
+  // the search (imports, removals, input boxes). Only Exit gets through,
+  // and it waits for the search to end.
+  if (Searching() && command != PelmarCommand::kExit) return;
   using C = PelmarCommand;
   if (IsPaneCommand(command)) {
     m_serverPane->OnCommand(command);
@@ -357,13 +366,19 @@ void CPelmarDlg::SearchServers() {
   m_configUdp->setEnabled(false);
   m_search->setEnabled(false);
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // The servers pane takes no input while the search pumps events: its
+  // keys and menus would act on the set in the middle of the search.
+  m_serverPane->setEnabled(false);
   m_searchPane->Search();
+  m_serverPane->setEnabled(true);
   m_search->setEnabled(IsAvailable(PelmarCommand::kSearchServers));
   repaint();
 }
 
 void CPelmarDlg::OnTimerTick() {
   UpdateCommandStates();
+  // Requests wait for the search to end rather than run inside its loop.
+  if (Searching()) return;
   AppState& app = App();
   if (app.pendingRequests & kRequestAddServers) {
     app.pendingRequests &= ~kRequestAddServers;
@@ -411,9 +426,41 @@ bool CPelmarDlg::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void CPelmarDlg::keyPressEvent(QKeyEvent* event) {
+  // In the panes' lists Enter and Esc are the lists' keys; only outside
+  // the panes do they reach the default Exit button and close the window.
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+    QWidget* focus = focusWidget();
+    for (QWidget* pane : {static_cast<QWidget*>(m_serverPane), static_cast<QWidget*>(m_searchPane)}) {
+      if (focus && pane && (focus == pane || pane->isAncestorOf(focus))) {
+        event->accept();
+        return;
+      }
+    }
+  }
+  QDialog::keyPressEvent(event);
+}
+
+bool CPelmarDlg::Searching() const { return m_searchPane && !m_searchPane->CanSearch(); }
+
 void CPelmarDlg::done(int result) {
+  if (Searching()) {
+    // Exit, Esc, the close box and a termination request all come here
+    // from inside the search loop: end the search first, then close.
+    m_closePending = true;
+    m_pendingResult = result;
+    m_searchPane->StopSearch();
+    return;
+  }
   Shutdown();
   QDialog::done(result);
+}
+
+void CPelmarDlg::RunPendingClose() {
+  if (!m_closePending || Searching()) return;
+  m_closePending = false;
+  done(m_pendingResult);
 }
 
 void CPelmarDlg::Shutdown() {

@@ -17,6 +17,7 @@ class CPageTabCtrl;
 class CPelmarMenu;
 class CPelmarSearchDlg;
 class CPelmarServerDlg;
+class QKeyEvent;
 class QLabel;
 class QStatusBar;
 class QTimer;
@@ -65,6 +66,7 @@ class CPelmarDlg : public QDialog {
   virtual bool RunRestartDriverDialog();
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnTimerTick();
@@ -77,6 +79,10 @@ class CPelmarDlg : public QDialog {
   void ShowAbout();
   ConfigTransferHost TransferHost();
   void Shutdown();
+  // True while the search pane's search loop runs (it pumps our events).
+  bool Searching() const;
+  // A close asked for during a search runs when the search has ended.
+  void RunPendingClose();
   // Commands whose dialogs the program does not have yet stay grey.
   bool IsAvailable(PelmarCommand command) const;
 
@@ -100,4 +106,6 @@ class CPelmarDlg : public QDialog {
   std::string m_modbusTcpPath;
   bool m_initialised = false;
   bool m_shutDown = false;
+  bool m_closePending = false;
+  int m_pendingResult = 0;
 };

@@ -122,13 +122,21 @@ void CPelmarSearchDlg::ShowSearchMessage(const char* format, int result) {
   tarvik::ShowMessageBox(state.message, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
 }
 
+void CPelmarSearchDlg::StopSearch() {
+  if (m_searching) m_stopRequested = true;
+}
+
 void CPelmarSearchDlg::Search() {
   if (m_searching) return;
   m_searching = true;
+  m_stopRequested = false;
   struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{m_searching};
+    CPelmarSearchDlg* pane;
+    ~Done() {
+      pane->m_searching = false;
+      emit pane->searchEnded();
+    }
+  } done{this};
   AppState& state = App();
   m_list->clear();
   m_rows.Clear();
@@ -156,7 +164,8 @@ void CPelmarSearchDlg::Search() {
     return;
   }
 
-  app::SearchSource source{[] { return Findra_GetCount(); }, [] { return Findra_GetState(); }};
+  app::SearchSource source{[] { return Findra_GetCount(); }, [] { return Findra_GetState(); },
+                           [this] { return m_stopRequested; }};
   app::RunSearchLoop(source, [this](int index) { return AdmitRecord(index); }, m_rows,
                      [this] { m_list->viewport()->repaint(); });
   Findra_BroadcastStop();

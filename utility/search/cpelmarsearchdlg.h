@@ -28,6 +28,9 @@ class CPelmarSearchDlg : public QWidget {
   virtual bool CanSearch() const;
   // Runs one discovery search and fills the list; returns when it is over.
   virtual void Search();
+  // Asks a running search to end at its next pass; Search() then returns
+  // and searchEnded() follows.
+  void StopSearch();
   virtual bool CanConfigureByUdp() const;
   // "Configure Server (UDP)": the selected rows' devices (at most 255) go
   // into a configuration table, the UDP configuration dialog edits it, and
@@ -52,6 +55,10 @@ class CPelmarSearchDlg : public QWidget {
   QAction* MenuAction(int item) const;  // 0 Ping ... 4 Get Alias Name(s)
   const tarvik::app::SearchRowMap& Rows() const { return m_rows; }
 
+ signals:
+  // Emitted when Search() returns.
+  void searchEnded();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -71,4 +78,5 @@ class CPelmarSearchDlg : public QWidget {
   QAction* m_actions[5] = {};
   tarvik::app::SearchRowMap m_rows;
   bool m_searching = false;
+  bool m_stopRequested = false;
 };

@@ -13,6 +13,8 @@ SearchEnd RunSearchLoop(const SearchSource& source, const AdmitRecord& admit, Se
   for (;;) {
     SleepMs(kSearchPassMs);
     PumpUiEvents();
+    // What the pumped events asked for comes before anything else.
+    if (source.stopRequested && source.stopRequested()) return SearchEnd::kStopped;
     if (shown < source.getCount()) {
       // The row map has no room for more rows; a row without its record
       // would act on the wrong device.

@@ -12,6 +12,7 @@ namespace tarvik::app {
 struct SearchSource {
   std::function<int()> getCount;  // records found so far
   std::function<int()> getState;  // 1 while the library searches
+  std::function<bool()> stopRequested;  // may be empty: true ends the loop
 };
 
 // Admits record index (1-based): a negative result ends the loop, 0 means a
@@ -23,6 +24,7 @@ enum class SearchEnd {
   kGuard,        // no new record for more than 5 s while it still searched
   kAdmitFailed,  // reading a record failed
   kListFull,     // every row of the row map is taken
+  kStopped,      // stopRequested said so (the window is closing)
 };
 
 constexpr unsigned kSearchPassMs = 50;

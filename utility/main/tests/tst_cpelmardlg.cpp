@@ -72,6 +72,8 @@ class TestCPelmarDlg : public QObject {
   void startUpOnAPopulatedStateRoot();
   void enterAndEscCloseWithTheFullShutdown_data();
   void enterAndEscCloseWithTheFullShutdown();
+  void enterAndEscInAPaneListDoNotCloseTheProgram_data();
+  void enterAndEscInAPaneListDoNotCloseTheProgram();
   void unchangedOptionsAreNotWrittenAtShutdown();
   void commandsWithoutTheirDialogsStayGrey();
   void commandStatesFollowATabSwitchWithinOneTick();
@@ -210,6 +212,41 @@ void TestCPelmarDlg::enterAndEscCloseWithTheFullShutdown() {
   QCOMPARE(StoredDword(nullptr, "Flags") & kFlagFormatMarker, kFlagFormatMarker);
   QCOMPARE(StoredDword(nullptr, "Servers"), 2u);
   QVERIFY(m_ui->messageBoxes.empty());
+}
+
+void TestCPelmarDlg::enterAndEscInAPaneListDoNotCloseTheProgram_data() {
+  QTest::addColumn<int>("tab");
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<int>("key");
+  QTest::newRow("Enter in the servers tree") << 0 << "serverTree" << int(Qt::Key_Return);
+  QTest::newRow("keypad Enter in the servers tree") << 0 << "serverTree" << int(Qt::Key_Enter);
+  QTest::newRow("Esc in the servers tree") << 0 << "serverTree" << int(Qt::Key_Escape);
+  QTest::newRow("Enter in the port list") << 0 << "portList" << int(Qt::Key_Return);
+  QTest::newRow("Enter in the search list") << 1 << "" << int(Qt::Key_Return);
+  QTest::newRow("Esc in the search list") << 1 << "" << int(Qt::Key_Escape);
+}
+
+// Enter and Esc in a list close the program: they must stay in the pane.
+void TestCPelmarDlg::enterAndEscInAPaneListDoNotCloseTheProgram() {
+  QFETCH(int, tab);
+  QFETCH(QString, list);
+  QFETCH(int, key);
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<CPelmarDlg>();
+  QVERIFY(dlg);
+  QSignalSpy finished(dlg.get(), &QDialog::finished);
+  QVERIFY(finished.isValid());
+  dlg->Tabs()->SetCurrentIndex(tab);
+  QWidget* target = tab == 0 ? dlg->ServerPane()->findChild<QWidget*>(list)
+                             : static_cast<QWidget*>(dlg->SearchPane()->List());
+  QVERIFY(target);
+  target->setFocus();
+  QTRY_VERIFY(target->hasFocus());
+  QTest::keyClick(target, Qt::Key(key));
+  QCOMPARE(finished.count(), 0);
+  QVERIFY(dlg->isVisible());
+  dlg->reject();
+  QCOMPARE(finished.count(), 1);
 }
 
 void TestCPelmarDlg::unchangedOptionsAreNotWrittenAtShutdown() {

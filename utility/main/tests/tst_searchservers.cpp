@@ -1,5 +1,7 @@
 // The main window's "Search Servers" procedure with the real search pane,
 // against simulated devices. Runs only inside the network namespace harness.
+#include <QSignalSpy>
+#include <QTabBar>
 #include <QTreeWidget>
 #include <QtTest>
 #include <net/if.h>
@@ -35,6 +37,8 @@ class TestSearchServers : public QObject {
   Q_OBJECT
  private slots:
   void searchListsTheDevicesAndAPickFillsTheCurrentDevice();
+  void exitDuringASearchEndsTheSearchFirst_data();
+  void exitDuringASearchEndsTheSearchFirst();
 };
 
 void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
@@ -84,6 +88,65 @@ void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
   QCOMPARE(ui.shellOpens.back().file, std::string("http://10.77.0.22/"));
 
   dlg->reject();
+  QVERIFY(!App().discoveryReady);
+  tarvik::SetPumpHook(nullptr);
+}
+
+void TestSearchServers::exitDuringASearchEndsTheSearchFirst_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("Exit button") << "exit";
+  QTest::newRow("Esc") << "esc";
+  QTest::newRow("close box") << "close";
+  QTest::newRow("termination request") << "reject";
+}
+
+// Exit during a search: the shutdown must not run inside the search loop,
+// and commands that change the set must not nest in it.
+void TestSearchServers::exitDuringASearchEndsTheSearchFirst() {
+  if (!InsidePrivateNamespace()) QSKIP("searches broadcast: run inside tests/netns/run-in-netns.sh");
+  QFETCH(QString, how);
+  tarvik::TempStateRoot root;
+  UiHookDouble ui;
+  tarvik::SetPumpHook([] { QCoreApplication::processEvents(); });
+  ResetAppState();
+  tarvik::RegKey services;
+  QCOMPARE(services.Create(TKC_SERVICES_KEY), tarvik::kErrorSuccess);
+  services.Close();
+
+  auto dlg = std::make_unique<CPelmarDlg>();
+  dlg->show();
+  QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
+  QSignalSpy finished(dlg.get(), &QDialog::finished);
+  QVERIFY(finished.isValid());
+  CIconButton* search = dlg->Button(PelmarCommand::kSearchServers);
+
+  bool searchingAtClose = false;
+  bool closedInsideSearch = true;
+  size_t boxesAfterImport = 99;
+  QTimer::singleShot(1000, dlg.get(), [&] {
+    searchingAtClose = !dlg->SearchPane()->CanSearch();
+    // Import would ask its question and replace the store mid-search.
+    dlg->RunCommand(PelmarCommand::kImport);
+    boxesAfterImport = ui.messageBoxes.size();
+    if (how == "exit") {
+      QTest::mouseClick(dlg->Button(PelmarCommand::kExit), Qt::LeftButton);
+    } else if (how == "esc") {
+      dlg->Tabs()->TabBar()->setFocus();
+      QTest::keyClick(dlg->Tabs()->TabBar(), Qt::Key_Escape);
+    } else if (how == "close") {
+      dlg->close();
+    } else {
+      dlg->reject();
+    }
+    closedInsideSearch = finished.count() > 0;
+  });
+  QTest::mouseClick(search, Qt::LeftButton);
+  QVERIFY(searchingAtClose);
+  QCOMPARE(boxesAfterImport, size_t(0));
+  QVERIFY(!closedInsideSearch);
+  // Once the search has ended, the close runs with its full shutdown.
+  QTRY_COMPARE(finished.count(), 1);
+  QVERIFY(!dlg->isVisible());
   QVERIFY(!App().discoveryReady);
   tarvik::SetPumpHook(nullptr);
 }

@@ -46,6 +46,17 @@ class SearchLoopTest : public ::testing::Test {
   int repaints_ = 0;
 };
 
+// Exit during a search: a close asked for by the pumped events ends the
+// loop at once, before it admits another record.
+TEST_F(SearchLoopTest, AStopAskedForWhilePumpingEndsTheLoopBeforeTheNextRecord) {
+  arrivals_ = {100, 100, 100, 100};
+  SearchSource source = Source();
+  source.stopRequested = [this] { return admitted_.size() >= 2; };
+  EXPECT_EQ(RunSearchLoop(source, Admit(), rows_, nullptr), SearchEnd::kStopped);
+  EXPECT_EQ(admitted_, (std::vector<int>{1, 2}));
+  EXPECT_LT(Elapsed(), searchMs_) << "the loop did not wait for the library's search to end";
+}
+
 TEST_F(SearchLoopTest, NoAnswersEndFourPassesAfterTheLibrarySearch) {
   EXPECT_EQ(Run(), SearchEnd::kIdle);
   EXPECT_EQ(Elapsed(), 3200u);

@@ -72,6 +72,8 @@ class TestCPelmarServerDlg : public QObject {
   void deleteKeyAsksToRemove();
   void removeAllEmptiesStoreAndView();
   void editAliasIsWrittenAndSelectionKept();
+  void staleIndexesAcrossTicks_data();
+  void staleIndexesAcrossTicks();
   void editHostNameResolvesAtOnce();
   void queryIntervalBelowThreeSecondsSwitchesOff();
   void periodicQueryUpdatesTheAddress();
@@ -300,6 +302,60 @@ void TestCPelmarServerDlg::editAliasIsWrittenAndSelectionKept() {
   auto stored = MakeSet();
   QCOMPARE(Tkc_RegReadOneServer(2, &stored->Records[0], 928), uint16_t(TKC_OK));
   QCOMPARE(QString::fromLatin1(stored->Records[0].AliasName), QStringLiteral("cabinet 7"));
+}
+
+void TestCPelmarServerDlg::staleIndexesAcrossTicks_data() {
+  QTest::addColumn<int>("command");
+  QTest::newRow("Edit Alias Name") << int(PelmarCommand::kEditAlias);
+  QTest::newRow("Edit Host Name") << int(PelmarCommand::kEditHost);
+  QTest::newRow("Remove Server") << int(PelmarCommand::kRemoveServer);
+}
+
+// Stale indexes across ticks: while the command's box is open, a tick
+// reloads the set (as adding servers does) with a new server in front, so
+// the chosen server "RRB-341" moves from index 2 to 3. The command must act
+// on it, not on whatever now sits at index 2.
+void TestCPelmarServerDlg::staleIndexesAcrossTicks() {
+  QFETCH(int, command);
+  const auto cmd = static_cast<PelmarCommand>(command);
+  Select(2);
+  auto reloadWithANewFirstServer = [this] {
+    auto set = MakeSet();
+    Tkc_RegReadAll(set.get());
+    for (uint32_t k = set->Servers; k > 0; --k) set->Records[k] = set->Records[k - 1];
+    set->Records[0] = MakeServer("3147", "10.0.0.77");
+    ++set->Servers;
+    QCOMPARE(Tkc_RegWriteAll(set.get()), uint16_t(TKC_OK));
+    m_pane->Load();
+  };
+  if (cmd == PelmarCommand::kRemoveServer) {
+    tarvik::SetMessageBoxHook([&](const std::string&, const std::string&, unsigned) {
+      reloadWithANewFirstServer();
+      return int(tarvik::kIdYes);
+    });
+  } else {
+    WhenModal<CInputBox>([&](CInputBox* box) {
+      reloadWithANewFirstServer();
+      box->Edit()->setText(QStringLiteral("cabinet.7"));
+      QTest::keyClick(box->Edit(), Qt::Key_Return);
+    });
+  }
+  m_pane->OnCommand(cmd);
+  tarvik::SetMessageBoxHook(nullptr);
+
+  auto stored = MakeSet();
+  QCOMPARE(Tkc_RegReadAll(stored.get()), uint16_t(TKC_OK));
+  if (cmd == PelmarCommand::kRemoveServer) {
+    QCOMPARE(StoredNames(), (std::vector<std::string>{"3147", "Q410X4", "3147", "4629"}));
+    return;
+  }
+  QCOMPARE(QByteArray(stored->Records[3].ServerName), QByteArray("RRB-341"));
+  const char* field = cmd == PelmarCommand::kEditAlias ? stored->Records[3].AliasName
+                                                       : stored->Records[3].HostName;
+  QCOMPARE(QByteArray(field), QByteArray("cabinet.7"));
+  // The server now at the old index keeps its values.
+  QCOMPARE(QByteArray(stored->Records[2].AliasName), QByteArray("line"));
+  QCOMPARE(QByteArray(stored->Records[2].HostName), QByteArray(""));
 }
 
 void TestCPelmarServerDlg::editHostNameResolvesAtOnce() {
