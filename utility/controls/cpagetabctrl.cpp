@@ -35,6 +35,13 @@ void CPageTabCtrl::SetPageTop(int top) {
   LayoutPages();
 }
 
+void CPageTabCtrl::SetPageInsets(int left, int right, int bottom) {
+  m_insetLeft = left;
+  m_insetRight = right;
+  m_insetBottom = bottom;
+  LayoutPages();
+}
+
 void CPageTabCtrl::LayoutPages() {
   const int barHeight = qMin(m_pageTop, m_bar->sizeHint().height());
   m_bar->setGeometry(0, 0, width(), barHeight);
@@ -42,7 +49,8 @@ void CPageTabCtrl::LayoutPages() {
   for (int i = 0; i < m_pages.size(); ++i) {
     QWidget* page = m_pages[i];
     if (i == current) {
-      page->setGeometry(0, m_pageTop, width(), qMax(0, height() - m_pageTop));
+      page->setGeometry(m_insetLeft, m_pageTop, qMax(0, width() - m_insetLeft - m_insetRight),
+                        qMax(0, height() - m_pageTop - m_insetBottom));
       page->show();
     } else {
       page->hide();

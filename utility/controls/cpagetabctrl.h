@@ -22,6 +22,9 @@ class CPageTabCtrl : public QWidget {
 
   int PageTop() const { return m_pageTop; }
   void SetPageTop(int top);
+  // Keeps the current page this far from the left, right and bottom edges
+  // (all 0 unless set), for dialogs whose pages sit inside a frame.
+  void SetPageInsets(int left, int right, int bottom);
 
   // Places the tab bar and the pages for the control's current size.
   void LayoutPages();
@@ -38,4 +41,7 @@ class CPageTabCtrl : public QWidget {
   QTabBar* m_bar;
   QList<QWidget*> m_pages;
   int m_pageTop = 30;
+  int m_insetLeft = 0;
+  int m_insetRight = 0;
+  int m_insetBottom = 0;
 };

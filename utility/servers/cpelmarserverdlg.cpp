@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "app_state.h"
+#include "cconfigsvr.h"
 #include "cinputbox.h"
 #include "cpelmarmenu.h"
 #include "port_rows.h"
@@ -258,9 +259,10 @@ bool CPelmarServerDlg::HandlesCommand(PelmarCommand command) const {
     case PelmarCommand::kQueryIp: case PelmarCommand::kQueryIpAll:
     case PelmarCommand::kQueryInterval: case PelmarCommand::kOpenComPort:
     case PelmarCommand::kOpenTcpPort:
+    case PelmarCommand::kConfigureServer:
       return true;
     default:
-      // Ping, Diagnostic, Configure Server and Configure Port open dialogs
+      // Ping, Diagnostic and Configure Port open dialogs
       // and launchers that are not part of the program yet.
       return false;
   }
@@ -298,6 +300,7 @@ void CPelmarServerDlg::OnCommand(PelmarCommand command) {
     case C::kQueryInterval: EditQueryInterval(); break;
     case C::kOpenComPort: OpenComPort(); break;
     case C::kOpenTcpPort: OpenTcpPort(); break;
+    case C::kConfigureServer: ConfigureServer(); break;
     default: break;
   }
 }
@@ -401,6 +404,21 @@ void CPelmarServerDlg::EditQueryInterval() {
   if (box.InputNumber(kIntervalPrompt, &seconds) != 0) return;
   uint32_t store = 0;
   if (m_query.SetIntervalSeconds(seconds, &store)) Tkc_RegSetQueryInterval(store);
+}
+
+void CPelmarServerDlg::ConfigureServer() {
+  const int index = SelectedServer();
+  if (index < 0) return;
+  ServerRecord& server = App().config.Records[index];
+  CConfigSvr dialog(this);
+  dialog.SetServer(index,
+                   QString::fromLatin1(app::ServerLabel(server, m_query.State(index)).c_str()),
+                   server);
+  if (dialog.exec() != QDialog::Accepted) return;
+  tarvik::device::StoreOptionsInRecord(dialog.Options(), server);
+  App().restartPending = true;
+  WriteServer(index);
+  RefreshKeepingSelection();
 }
 
 void CPelmarServerDlg::StartTerminal(const char* arguments) {

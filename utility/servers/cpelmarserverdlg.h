@@ -4,9 +4,9 @@
 // the configuration set and carries out the Server and Port menu commands
 // that the main window forwards; the menus double as its context menus.
 //
-// Configure Server, Configure Port, Ping Server and Diagnostic open dialogs
-// and launchers the program does not have yet: HandlesCommand() reports them
-// as not handled, so their items stay grey.
+// Configure Port, Ping Server and Diagnostic open dialogs and launchers the
+// program does not have yet: HandlesCommand() reports them as not handled,
+// so their items stay grey.
 #pragma once
 #include <cstdint>
 
@@ -87,6 +87,7 @@ class CPelmarServerDlg : public QWidget {
   void EditQueryInterval();
   void OpenComPort();
   void OpenTcpPort();
+  void ConfigureServer();
   void WriteServer(int index);
   // Shows the outcome of a store or a sync; returns 0 unless it failed.
   int AfterStore(tarvik::app::StoreResult result);
