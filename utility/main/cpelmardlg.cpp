@@ -154,6 +154,8 @@ void CPelmarDlg::InitDialog() {
   setWindowIcon(ProgramIcon());
   m_serverPane = CreateServerPane(m_menu);
   m_searchPane = CreateSearchPane();
+  connect(m_serverPane, &CPelmarServerDlg::statusMessage, this,
+          [this](const QString& text) { SetStatusText(text.toLatin1().constData()); });
   for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
   m_menu->Enable(PelmarCommand::kRestartDriver, IsAvailable(PelmarCommand::kRestartDriver));
   m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));

@@ -4,9 +4,9 @@
 // the configuration set and carries out the Server and Port menu commands
 // that the main window forwards; the menus double as its context menus.
 //
-// Configure Server, Configure Port, Ping Server and Diagnostic open dialogs
-// and launchers the program does not have yet: HandlesCommand() reports them
-// as not handled, so their items stay grey.
+// Configure Server, Ping Server and Diagnostic open dialogs and launchers
+// the program does not have yet: HandlesCommand() reports them as not
+// handled, so their items stay grey.
 #pragma once
 #include <cstdint>
 
@@ -66,6 +66,8 @@ class CPelmarServerDlg : public QWidget {
 
  signals:
   void selectionChanged();
+  // A line for the main window's status bar.
+  void statusMessage(const QString& text);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -83,6 +85,7 @@ class CPelmarServerDlg : public QWidget {
   void EditQueryInterval();
   void OpenComPort();
   void OpenTcpPort();
+  void ConfigurePort();
   void WriteServer(int index);
   void StartTerminal(const char* arguments);
   uint32_t SelectedSlot() const;

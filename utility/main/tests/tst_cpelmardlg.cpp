@@ -222,7 +222,7 @@ void TestCPelmarDlg::commandsWithoutTheirDialogsStayGrey() {
   auto dlg = ShowMainWindow<CPelmarDlg>();
   QVERIFY(dlg);
   QVERIFY(NextTick(dlg.get()));
-  for (C command : {C::kAddServers, C::kConfigureServer, C::kConfigurePort, C::kRestartDriver,
+  for (C command : {C::kAddServers, C::kConfigureServer, C::kRestartDriver,
                     C::kDriverOptions, C::kSystemInfo, C::kPingServer, C::kDiagnostic})
     QVERIFY2(!dlg->Menu()->IsEnabled(command), qPrintable(dlg->Menu()->Action(command)->text()));
   QVERIFY(!dlg->Button(C::kAddServers)->isEnabled());

@@ -380,14 +380,15 @@ void TestCPelmarServerDlg::menuStatesFollowTheSelection() {
   using C = PelmarCommand;
   Select(0);
   for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kRemoveAllServers,
-              C::kQueryIpAll, C::kQueryInterval, C::kOpenComPort, C::kOpenTcpPort})
+              C::kQueryIpAll, C::kQueryInterval, C::kOpenComPort, C::kOpenTcpPort,
+              C::kConfigurePort})
     QVERIFY2(m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
   // Their dialogs and launchers are not part of the program yet.
-  for (C c : {C::kConfigureServer, C::kConfigurePort, C::kPingServer, C::kDiagnostic})
+  for (C c : {C::kConfigureServer, C::kPingServer, C::kDiagnostic})
     QVERIFY2(!m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
 
   m_pane->Tree()->setCurrentItem(m_pane->Tree()->topLevelItem(0));
-  for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer})
+  for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kConfigurePort})
     QVERIFY2(!m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
   QVERIFY(m_menu->IsEnabled(C::kRemoveAllServers));
   // Edit Alias with nothing selected does nothing (no input box).
