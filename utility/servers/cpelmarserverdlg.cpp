@@ -10,8 +10,10 @@
 #include <iterator>
 
 #include "app_state.h"
+#include "cconfigport.h"
 #include "cconfigsvr.h"
 #include "cinputbox.h"
+#include "com_reassign.h"
 #include "cpelmarmenu.h"
 #include "port_rows.h"
 #include "server_label.h"
@@ -260,10 +262,11 @@ bool CPelmarServerDlg::HandlesCommand(PelmarCommand command) const {
     case PelmarCommand::kQueryInterval: case PelmarCommand::kOpenComPort:
     case PelmarCommand::kOpenTcpPort:
     case PelmarCommand::kConfigureServer:
+    case PelmarCommand::kConfigurePort:
       return true;
     default:
-      // Ping, Diagnostic and Configure Port open dialogs
-      // and launchers that are not part of the program yet.
+      // Ping and Diagnostic open launchers that are not part of the
+      // program yet.
       return false;
   }
 }
@@ -301,6 +304,7 @@ void CPelmarServerDlg::OnCommand(PelmarCommand command) {
     case C::kOpenComPort: OpenComPort(); break;
     case C::kOpenTcpPort: OpenTcpPort(); break;
     case C::kConfigureServer: ConfigureServer(); break;
+    case C::kConfigurePort: ConfigurePort(); break;
     default: break;
   }
 }
@@ -456,6 +460,34 @@ void CPelmarServerDlg::OpenTcpPort() {
   tarvik::FormatText(arguments, sizeof arguments, "Tcp=%s,%u",
                      app::Ipv4Text(server.IPAddress).c_str(), port);
   StartTerminal(arguments);
+}
+
+void CPelmarServerDlg::ConfigurePort() {
+  const int index = SelectedServer();
+  const int entry = SelectedPortEntry();
+  if (index < 0 || entry < 0 || entry >= app::kPortEntries) {
+    tarvik::ShowMessageBox("Please select a port first!", kAppCaption,
+                           tarvik::kMbOk | tarvik::kMbIconWarning);
+    return;
+  }
+  AppState& state = App();
+  BuildOwnComMap();
+  CConfigPort dialog(index, entry, state.ui.chkAnc != 0, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const tarvik::device::PortMapChoice choice = dialog.Choice();
+  state.restartPending = true;
+  state.ui.chkAnc = choice.reassign ? 1 : 0;
+  uint8_t inUse[tarvik::device::kComNumbers];
+  std::memcpy(inUse, dialog.InUse(), sizeof inUse);
+  const int left =
+      app::ApplyPortChoiceToServer(state.config.Records[index], entry, choice, inUse);
+  WriteServer(index);
+  RefreshKeepingSelection();
+  if (left > 0) {
+    tarvik::FormatText(state.message, sizeof state.message,
+                       "No free COM number left: %d port(s) stay unmapped.", left);
+    emit statusMessage(QString::fromLatin1(state.message));
+  }
 }
 
 void CPelmarServerDlg::OpenTreeMenuAt(const QPoint& pos) {

@@ -4,9 +4,8 @@
 // the configuration set and carries out the Server and Port menu commands
 // that the main window forwards; the menus double as its context menus.
 //
-// Configure Port, Ping Server and Diagnostic open dialogs and launchers the
-// program does not have yet: HandlesCommand() reports them as not handled,
-// so their items stay grey.
+// Ping Server and Diagnostic open launchers the program does not have yet:
+// HandlesCommand() reports them as not handled, so their items stay grey.
 #pragma once
 #include <cstdint>
 
@@ -88,6 +87,7 @@ class CPelmarServerDlg : public QWidget {
   void OpenComPort();
   void OpenTcpPort();
   void ConfigureServer();
+  void ConfigurePort();
   void WriteServer(int index);
   // Shows the outcome of a store or a sync; returns 0 unless it failed.
   int AfterStore(tarvik::app::StoreResult result);

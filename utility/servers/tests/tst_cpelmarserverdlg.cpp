@@ -4,7 +4,10 @@
 // launches, the menu states and the layout.
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QtTest>
@@ -12,6 +15,8 @@
 #include <memory>
 
 #include "app_state.h"
+#include "cconfigport.h"
+#include "cconfigportmap.h"
 #include "cinputbox.h"
 #include "cpelmarmenu.h"
 #include "cpelmarserverdlg.h"
@@ -81,12 +86,17 @@ class TestCPelmarServerDlg : public QObject {
   void menuStatesFollowTheSelection();
   void rightClickSelectsAndOpensTheServerMenu();
   void layoutRule();
+  void configurePortWithoutARowAsksForOne();
+  void configurePortReassignsAroundTakenNumbersAndWrites();
+  void configurePortRunningOutOfNumbersSaysHowMany();
 
  private:
   void StoreFixture();
   CPelmarServerDlg* MakePane();
   void Select(int serverIndex);
   std::vector<std::string> StoredNames();
+  void SelectRow(int row);
+  void AnswerPortDialog(const char* com, bool reassign);
 
   std::unique_ptr<tarvik::TempStateRoot> m_root;
   std::unique_ptr<UiHookDouble> m_ui;
@@ -437,14 +447,15 @@ void TestCPelmarServerDlg::menuStatesFollowTheSelection() {
   Select(0);
   for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kRemoveAllServers,
               C::kQueryIpAll, C::kQueryInterval, C::kOpenComPort, C::kOpenTcpPort,
-              C::kConfigureServer})
+              C::kConfigureServer, C::kConfigurePort})
     QVERIFY2(m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
-  // Their dialogs and launchers are not part of the program yet.
-  for (C c : {C::kConfigurePort, C::kPingServer, C::kDiagnostic})
+  // Their launchers are not part of the program yet.
+  for (C c : {C::kPingServer, C::kDiagnostic})
     QVERIFY2(!m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
 
   m_pane->Tree()->setCurrentItem(m_pane->Tree()->topLevelItem(0));
-  for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kConfigureServer})
+  for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kConfigureServer,
+              C::kConfigurePort})
     QVERIFY2(!m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
   QVERIFY(m_menu->IsEnabled(C::kRemoveAllServers));
   // Edit Alias with nothing selected does nothing (no input box).
@@ -473,6 +484,63 @@ void TestCPelmarServerDlg::layoutRule() {
   m_pane->resize(520, 300);  // u = 51
   QCOMPARE(m_pane->Tree()->geometry(), QRect(5, 5, 311, 295));
   QCOMPARE(m_pane->PortList()->geometry(), QRect(316, 5, 199, 295));
+}
+
+void TestCPelmarServerDlg::SelectRow(int row) {
+  m_pane->PortList()->setCurrentItem(m_pane->PortList()->topLevelItem(row));
+}
+
+void TestCPelmarServerDlg::AnswerPortDialog(const char* com, bool reassign) {
+  WhenModal<CConfigPort>([com, reassign](CConfigPort* dialog) {
+    CConfigPortMap* page = dialog->MapPage();
+    page->ComList()->setCurrentText(QString::fromLatin1(com));
+    page->Reassign()->setChecked(reassign);
+    dialog->accept();
+  });
+}
+
+void TestCPelmarServerDlg::configurePortWithoutARowAsksForOne() {
+  Select(0);
+  m_pane->OnCommand(PelmarCommand::kConfigurePort);
+  QCOMPARE(m_ui->Texts(), std::vector<std::string>{"Please select a port first!"});
+  QCOMPARE(m_ui->messageBoxes[0].Icon(), unsigned(tarvik::kMbIconWarning));
+  QVERIFY(!App().restartPending);
+}
+
+// "Q410X4": data ports 1 to 4 on COM20, unmapped, COM22, COM23. COM24 is
+// another serial port of the machine, COM40 on belong to other servers.
+void TestCPelmarServerDlg::configurePortReassignsAroundTakenNumbersAndWrites() {
+  Select(0);
+  SelectRow(1);
+  App().occupiedComMap[24 - 1] = 1;
+  AnswerPortDialog("COM21", true);
+  m_pane->OnCommand(PelmarCommand::kConfigurePort);
+  QVERIFY(App().restartPending);
+  QCOMPARE(App().ui.chkAnc, 1u);
+  QCOMPARE(m_pane->SelectedServer(), 0);
+  QStringList coms;
+  for (int row = 1; row <= 4; ++row) coms << Row(m_pane->PortList(), row)[1];
+  QCOMPARE(coms, (QStringList{"COM21", "COM22", "COM23", "COM25"}));
+  ServerRecord stored;
+  QCOMPARE(Tkc_RegReadOneServer(0, &stored, 928), uint16_t(TKC_OK));
+  for (int entry = 2; entry <= 5; ++entry)
+    QCOMPARE(stored.PortMap[entry].Com, App().config.Records[0].PortMap[entry].Com);
+  QCOMPARE(TkcComNumber(stored.PortMap[5].Com), 25u);
+}
+
+void TestCPelmarServerDlg::configurePortRunningOutOfNumbersSaysHowMany() {
+  App().ui.maxVcom = 4095;
+  Select(0);
+  SelectRow(1);
+  QSignalSpy status(m_pane, &CPelmarServerDlg::statusMessage);
+  AnswerPortDialog("COM4094", true);
+  m_pane->OnCommand(PelmarCommand::kConfigurePort);
+  QStringList coms;
+  for (int row = 1; row <= 4; ++row) coms << Row(m_pane->PortList(), row)[1];
+  QCOMPARE(coms, (QStringList{"COM4094", "COM4095", "UnMap", "UnMap"}));
+  QCOMPARE(status.count(), 1);
+  QCOMPARE(status[0][0].toString(),
+           QStringLiteral("No free COM number left: 2 port(s) stay unmapped."));
 }
 
 QTEST_MAIN(TestCPelmarServerDlg)
