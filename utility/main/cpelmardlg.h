@@ -74,6 +74,7 @@ class CPelmarDlg : public QDialog {
   void ForwardAccelerator(PelmarCommand command);
   void StartCompanion(const char* path, const char* arguments);
   void ShowAbout();
+  void ShowSystemInfo();
   ConfigTransferHost TransferHost();
   void Shutdown();
   // Commands whose dialogs the program does not have yet stay grey.

@@ -6,8 +6,8 @@
 // The pane keeps no results of its own: a row only names a record of the
 // library's result list, which every action reads again.
 //
-// Ping, Diagnostic and the UDP configuration dialog are not part of the
-// program yet: their menu items stay grey and CanConfigureByUdp() is false.
+// The UDP configuration dialog is not part of the program yet:
+// CanConfigureByUdp() is false.
 #pragma once
 #include <functional>
 
@@ -58,6 +58,9 @@ class CPelmarSearchDlg : public QWidget {
   int AdmitRecord(int index);
   int RowAt(const QPoint& pos) const;
   void ShowSearchMessage(const char* format, int result);
+  // "Ping Server" for each selected row, "Diagnostic" for the selection.
+  void PingServers();
+  void StartDiagnostic();
 
   QTreeWidget* m_list;
   QMenu* m_menu;

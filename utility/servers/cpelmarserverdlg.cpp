@@ -12,6 +12,7 @@
 #include "app_state.h"
 #include "cinputbox.h"
 #include "cpelmarmenu.h"
+#include "pane_launch.h"
 #include "port_rows.h"
 #include "server_label.h"
 #include "server_sort.h"
@@ -243,10 +244,11 @@ bool CPelmarServerDlg::HandlesCommand(PelmarCommand command) const {
     case PelmarCommand::kQueryIp: case PelmarCommand::kQueryIpAll:
     case PelmarCommand::kQueryInterval: case PelmarCommand::kOpenComPort:
     case PelmarCommand::kOpenTcpPort:
+    case PelmarCommand::kPingServer: case PelmarCommand::kDiagnostic:
       return true;
     default:
-      // Ping, Diagnostic, Configure Server and Configure Port open dialogs
-      // and launchers that are not part of the program yet.
+      // Configure Server and Configure Port open dialogs that are not part
+      // of the program yet.
       return false;
   }
 }
@@ -283,6 +285,8 @@ void CPelmarServerDlg::OnCommand(PelmarCommand command) {
     case C::kQueryInterval: EditQueryInterval(); break;
     case C::kOpenComPort: OpenComPort(); break;
     case C::kOpenTcpPort: OpenTcpPort(); break;
+    case C::kPingServer: PingFromServersPane(this, App().config, SelectedServer()); break;
+    case C::kDiagnostic: DiagnosticFromServersPane(App().config, SelectedServer()); break;
     default: break;
   }
 }

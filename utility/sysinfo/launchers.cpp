@@ -59,5 +59,6 @@ void LaunchDiagnostic(const char* diagPath, uint32_t address, const char* defaul
   TargetText(address, defaultText, target, sizeof target);
   char arguments[80];
   tarvik::FormatText(arguments, sizeof arguments, kDiagArguments, target, static_cast<int>(port));
-  tarvik::ShellOpen(diagPath ? diagPath : "", arguments);
+  // As every companion launch: without a path there is nothing to start.
+  if (diagPath && diagPath[0] != '\0') tarvik::ShellOpen(diagPath, arguments);
 }

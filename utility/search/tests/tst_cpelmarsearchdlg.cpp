@@ -208,10 +208,10 @@ void TestCPelmarSearchDlg::nothingUnderTheCursorGreysTheRowItems() {
   RightClickRow(0);
   QCOMPARE(App().searchSelection, 0);
   QVERIFY(m_pane->MenuAction(kGetAliases)->isEnabled());
-  // The UDP configuration dialog, ping and diagnostic come later.
+  // The UDP configuration dialog comes later.
   QVERIFY(!m_pane->MenuAction(kConfigureUdp)->isEnabled());
-  QVERIFY(!m_pane->MenuAction(kPing)->isEnabled());
-  QVERIFY(!m_pane->MenuAction(kDiagnostic)->isEnabled());
+  QVERIFY(m_pane->MenuAction(kPing)->isEnabled());
+  QVERIFY(m_pane->MenuAction(kDiagnostic)->isEnabled());
 }
 
 void TestCPelmarSearchDlg::addServersSetsTheCurrentDeviceAndTheRequest() {
