@@ -37,7 +37,7 @@ class Steps {
   void Begin() { start_ = tarvik::TickCount(); }
   bool End(const std::string& label, const std::string& result, bool passed) {
     const uint32_t ms = tarvik::TickCount() - start_;
-    std::printf("%-34s %-32s %6u ms%s\n", label.c_str(), result.c_str(), ms,
+    std::printf("%-30s %-24s %5u ms%s\n", label.c_str(), result.c_str(), ms,
                 passed ? "" : "  FAILED");
     std::fflush(stdout);
     ++count_;

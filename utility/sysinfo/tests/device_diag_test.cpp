@@ -129,7 +129,7 @@ class DeviceDiag : public ::testing::Test {
 
 std::string Step(const std::string& label, const std::string& result, bool failed = false) {
   char line[200];
-  std::snprintf(line, sizeof line, "%-34s %-32s", label.c_str(), result.c_str());
+  std::snprintf(line, sizeof line, "%-30s %-24s", label.c_str(), result.c_str());
   std::string text = line;
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text + (failed ? "  FAILED" : "") + "\n";
