@@ -48,7 +48,6 @@ CSysInfo::CSysInfo(QWidget* parent, SysInfoSources sources)
     else
       layout->addWidget(m_fields[i], 0, Qt::AlignHCenter);
   }
-  m_fields[1]->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   layout->addWidget(buttons);

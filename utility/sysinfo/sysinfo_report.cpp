@@ -1,5 +1,6 @@
 #include "sysinfo_report.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "service_status_text.h"
@@ -8,6 +9,7 @@
 #include "tarvik/state_root.h"
 #include "tarvik/system_info.h"
 #include "tarvik/text.h"
+#include "tarvik/unique_fd.h"
 
 const char kDriverServiceName[] = "Vonderil";
 const char kDriverFileFormat[] = "%s\\Drivers\\Vonderil.sys";
@@ -44,8 +46,13 @@ void ReadDriverFile(const SysInfoSources& s, bool emulated, SysInfoReport* r) {
   const std::string file = tarvik::MapPath(path);
 
   FsRedirectionOff redirectionOff(emulated, s.redirection);
+  // Opened, not only looked at: a file the program may not read has no
+  // facts to show either.
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  {
+    tarvik::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  }
   const uint32_t low = static_cast<uint32_t>(static_cast<uint64_t>(st.st_size));
   // The low 32 bits, shown as the signed number the format takes.
   tarvik::FormatText(r->fileSize, sizeof r->fileSize, "%d Byte(s).", static_cast<int>(low));

@@ -124,6 +124,17 @@ TEST(SysInfoReport, EmptyDriverFileIsRedAndHasNoVersion) {
   EXPECT_STREQ(r.fileVersion, "N/A");
 }
 
+TEST(SysInfoReport, ADriverPathThatIsAFolderHasNoFacts) {
+  TempStateRoot root;
+  ASSERT_TRUE(tarvik::EnsureStateRoot());
+  ASSERT_EQ(::mkdir(DriverFile().c_str(), 0755), 0);
+  SysInfoReport r;
+  BuildSysInfoReport(Sources(Windowsish()), &r);
+  EXPECT_STREQ(r.fileSize, "0 Byte(s).");
+  EXPECT_STREQ(r.fileTime, "N/A");
+  EXPECT_STREQ(r.fileVersion, "N/A");
+}
+
 TEST(SysInfoReport, StoppedServiceShowsNotRunningAndARunningOneIsBlue) {
   TempStateRoot root;
   ASSERT_EQ(tarvik::CreateTestService("Vonderil", TEST_SERVICE_PROGRAM), tarvik::kErrorSuccess);
