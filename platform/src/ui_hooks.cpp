@@ -49,6 +49,7 @@ int ShellOpen(const std::string& file, const std::string& parameters, const std:
   return hook ? hook(file, parameters, directory) : 0;
 }
 void SetShellOpenHook(ShellOpenHook hook) { Set(g_shell_open, std::move(hook)); }
+ShellOpenHook GetShellOpenHook() { return Get(g_shell_open); }
 
 void BeginWaitCursor() {
   const WaitCursorHook hook = Get(g_wait_cursor);

@@ -4,6 +4,8 @@
 //   device set-network ADDRESS ...      unlock, send new settings, restart
 //   device port ADDRESS PORT ...        read (or write, then read back) a port
 //   device unlock ADDRESS --password P  prove the password
+//   device diag HOST PORT               every step timed, then a verdict
+//                                       (cmd_device_diag.cpp)
 // Common options: --port N (command port), --timeout MS, --password P. When
 // ADDRESS is a configured server, its command port, connect time-out and
 // saved password are the defaults.
@@ -181,6 +183,9 @@ void UnlockOrWarn(CZorn3* session, const DeviceOptions& o) {
   }
 }
 
+}  // namespace
+
+// Shared with device diag.
 const char* LockStateText(uint32_t state) {
   switch (state) {
     case 0: return "Locked";
@@ -189,6 +194,10 @@ const char* LockStateText(uint32_t state) {
     default: return "Unknown";
   }
 }
+
+int DeviceDiag(const Args& args);  // cmd_device_diag.cpp
+
+namespace {
 
 int Info(const Args& args) {
   DeviceOptions o;
@@ -334,17 +343,18 @@ int Unlock(const Args& args) {
 }
 
 int Device(const Args& args) {
-  if (args.empty()) return Fail("usage: device info|set-network|port|unlock ADDRESS ...");
+  if (args.empty()) return Fail("usage: device info|set-network|port|unlock|diag ADDRESS ...");
   const std::string& sub = args[0];
   if (sub == "info") return Info(args);
   if (sub == "set-network") return SetNetwork(args);
   if (sub == "port") return Port(args);
   if (sub == "unlock") return Unlock(args);
+  if (sub == "diag") return DeviceDiag(args);
   return Fail("unknown device command \"" + sub + "\"");
 }
 
 const TarvikctlCommand kDevice({"device",
-                                "device info|set-network|port|unlock ADDRESS [PORT] [--port N] "
+                                "device info|set-network|port|unlock|diag ADDRESS [PORT] [--port N] "
                                 "[--timeout MS] [--password P] [--ip A] [--mask M] [--gateway G] "
                                 "[--baud B] [--format 8N1]",
                                 &Device});

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app_state.h"
+#include "companion.h"
 #include "cpelmardlg.h"
 #include "qt_ui_hooks.h"
 #include "tarvik/state_root.h"
@@ -37,6 +38,7 @@ void CPelmarApp::CatchTerminationSignals() {
 
 int CPelmarApp::Run() {
   InstallQtUiHooks();
+  InstallCompanionShell();
   std::string error;
   if (!tarvik::EnsureStateRoot(&error))
     tarvik::ShowMessageBox(error.c_str(), kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);

@@ -22,6 +22,7 @@
 #include "cpelmarsearchdlg.h"
 #include "crestartdrv.h"
 #include "cpelmarserverdlg.h"
+#include "csysinfo.h"
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
@@ -38,7 +39,6 @@ constexpr int kTickMs = 500;
 // Their items and buttons stay grey until the dialogs join the program.
 const PelmarCommand kNotYetBuilt[] = {
     PelmarCommand::kAddServers,
-    PelmarCommand::kSystemInfo,
 };
 
 // The servers pane's menu items that are grey while the Search tab is up.
@@ -139,7 +139,7 @@ CPelmarDlg::CPelmarDlg(QWidget* parent)
   resize(client.width(), client.height() + m_menu->Bar()->sizeHint().height());
 }
 
-CPelmarDlg::~CPelmarDlg() = default;
+CPelmarDlg::~CPelmarDlg() { SetCompanionProblemReport(nullptr); }
 
 void CPelmarDlg::showEvent(QShowEvent* event) {
   InitDialog();
@@ -210,6 +210,9 @@ void CPelmarDlg::InitDialog() {
   const std::string self = OwnExecutablePath();
   ProgramPathBeside(self, kTerminalProgram, app.terminalPath, sizeof app.terminalPath);
   ProgramPathBeside(self, kDiagProgram, app.diagPath, sizeof app.diagPath);
+  // A companion that cannot start says why where the user looks next.
+  SetCompanionProblemReport(
+      [this](const std::string& line) { SetStatusText(line.c_str()); });
 
   m_serverPane->Load();
   BuildOwnComMap(app.config, app.ownAtLoadComMap);
@@ -289,6 +292,7 @@ void CPelmarDlg::RunCommand(PelmarCommand command) {
       StartCompanion(m_modbusTcpPath.c_str(), "");
       break;
     case C::kAbout: ShowAbout(); break;
+    case C::kSystemInfo: ShowSystemInfo(); break;
     case C::kWeb: OpenWeb(); break;
     case C::kSearchServers: SearchServers(); break;
     case C::kConfigureUdp: m_searchPane->ConfigureByUdp(); break;
@@ -310,6 +314,11 @@ void CPelmarDlg::OpenWeb() {
   char url[80];
   tarvik::FormatText(url, sizeof url, "http://%s/", App().deviceAddress);
   tarvik::ShellOpen(url);
+}
+
+void CPelmarDlg::ShowSystemInfo() {
+  CSysInfo info(this);
+  info.exec();
 }
 
 void CPelmarDlg::ShowAbout() {

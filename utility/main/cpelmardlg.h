@@ -77,6 +77,7 @@ class CPelmarDlg : public QDialog {
   void ForwardAccelerator(PelmarCommand command);
   void StartCompanion(const char* path, const char* arguments);
   void ShowAbout();
+  void ShowSystemInfo();
   ConfigTransferHost TransferHost();
   void Shutdown();
   // True while the search pane's search loop runs (it pumps our events).

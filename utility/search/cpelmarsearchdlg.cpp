@@ -14,6 +14,7 @@
 #include "findra.h"
 #include "model_filter.h"
 #include "search_loop.h"
+#include "pane_launch.h"
 #include "send_config.h"
 #include "tarvik/clock.h"
 #include "tarvik/text.h"
@@ -46,6 +47,9 @@ const char kBroadcastAddress[] = "255.255.255.255";
 const char kSearchRequest[] = "KORVAXQ410X,00\r";
 // The command port of a device picked here; a search does not learn it.
 constexpr uint32_t kSearchDevicePort = 10000;
+// Ping windows for the selected rows open one after the other.
+constexpr uint32_t kPingPauseMs = 100;
+constexpr int kMaxPingRow = 100;
 
 }  // namespace
 
@@ -80,9 +84,8 @@ CPelmarSearchDlg::CPelmarSearchDlg(QWidget* parent)
   m_actions[kConfigureUdp] = m_menu->addAction(QStringLiteral("Configure Server (UDP)"));
   m_actions[kAddServers] = m_menu->addAction(QStringLiteral("Add Server(s)"));
   m_actions[kGetAliases] = m_menu->addAction(QStringLiteral("Get Alias Name(s)"));
-  // The ping and diagnostic launchers are not part of the program yet.
-  m_actions[kPing]->setEnabled(false);
-  m_actions[kDiagnostic]->setEnabled(false);
+  connect(m_actions[kPing], &QAction::triggered, this, &CPelmarSearchDlg::PingServers);
+  connect(m_actions[kDiagnostic], &QAction::triggered, this, &CPelmarSearchDlg::StartDiagnostic);
   connect(m_actions[kConfigureUdp], &QAction::triggered, this, &CPelmarSearchDlg::ConfigureByUdp);
   connect(m_actions[kAddServers], &QAction::triggered, this, &CPelmarSearchDlg::AddServers);
   connect(m_actions[kGetAliases], &QAction::triggered, this, &CPelmarSearchDlg::GetAliasNames);
@@ -247,6 +250,24 @@ void CPelmarSearchDlg::AddServers() {
   tarvik::CopyText(state.deviceAddress, info.ip);
   state.pendingRequests |= kRequestAddServers;
   state.devicePort = kSearchDevicePort;
+}
+
+void CPelmarSearchDlg::PingServers() {
+  if (App().searchSelection < 0) return;
+  for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+    if (!m_list->topLevelItem(row)->isSelected()) continue;
+    app::ModuleInfo info;
+    if (ReadRow(row, &info)) PingFromSearchPane(info.ip);
+    tarvik::SleepMs(kPingPauseMs);
+    // A hundred windows are more than anyone reads.
+    if (row >= kMaxPingRow) break;
+  }
+}
+
+void CPelmarSearchDlg::StartDiagnostic() {
+  app::ModuleInfo info;
+  const int row = App().searchSelection;
+  DiagnosticFromSearchPane(row >= 0 && ReadRow(row, &info) ? info.ip : nullptr);
 }
 
 void CPelmarSearchDlg::GetAliasNames() {

@@ -6,8 +6,6 @@
 // The pane keeps no results of its own: a row only names a record of the
 // library's result list, which every action reads again.
 //
-// Ping and Diagnostic are not part of the program yet: their menu items
-// stay grey.
 #pragma once
 #include <functional>
 #include <vector>
@@ -72,6 +70,9 @@ class CPelmarSearchDlg : public QWidget {
   int AdmitRecord(int index);
   int RowAt(const QPoint& pos) const;
   void ShowSearchMessage(const char* format, int result);
+  // "Ping Server" for each selected row, "Diagnostic" for the selection.
+  void PingServers();
+  void StartDiagnostic();
 
   QTreeWidget* m_list;
   QMenu* m_menu;

@@ -15,6 +15,7 @@
 #include "cinputbox.h"
 #include "com_reassign.h"
 #include "cpelmarmenu.h"
+#include "pane_launch.h"
 #include "port_rows.h"
 #include "server_label.h"
 #include "server_sort.h"
@@ -263,10 +264,10 @@ bool CPelmarServerDlg::HandlesCommand(PelmarCommand command) const {
     case PelmarCommand::kOpenTcpPort:
     case PelmarCommand::kConfigureServer:
     case PelmarCommand::kConfigurePort:
+    case PelmarCommand::kPingServer:
+    case PelmarCommand::kDiagnostic:
       return true;
     default:
-      // Ping and Diagnostic open launchers that are not part of the
-      // program yet.
       return false;
   }
 }
@@ -305,6 +306,8 @@ void CPelmarServerDlg::OnCommand(PelmarCommand command) {
     case C::kOpenTcpPort: OpenTcpPort(); break;
     case C::kConfigureServer: ConfigureServer(); break;
     case C::kConfigurePort: ConfigurePort(); break;
+    case C::kPingServer: PingFromServersPane(this, App().config, SelectedServer()); break;
+    case C::kDiagnostic: DiagnosticFromServersPane(App().config, SelectedServer()); break;
     default: break;
   }
 }

@@ -3,9 +3,6 @@
 // the ports of the selected server or slot on the right. It loads and stores
 // the configuration set and carries out the Server and Port menu commands
 // that the main window forwards; the menus double as its context menus.
-//
-// Ping Server and Diagnostic open launchers the program does not have yet:
-// HandlesCommand() reports them as not handled, so their items stay grey.
 #pragma once
 #include <cstdint>
 

@@ -54,6 +54,9 @@ using ShellOpenHook = std::function<int(const std::string& file, const std::stri
 int ShellOpen(const std::string& file, const std::string& parameters = std::string(),
               const std::string& directory = std::string());
 void SetShellOpenHook(ShellOpenHook hook);
+// The hook set now (empty when none), so that a new hook can hand on what
+// it does not handle itself.
+ShellOpenHook GetShellOpenHook();
 
 // Wait cursor while a long operation blocks the UI thread.
 using WaitCursorHook = std::function<void(bool on)>;

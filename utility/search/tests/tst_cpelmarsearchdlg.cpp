@@ -73,6 +73,7 @@ class TestCPelmarSearchDlg : public QObject {
   void nothingUnderTheCursorGreysTheRowItems();
   void addServersSetsTheCurrentDeviceAndTheRequest();
   void getAliasNamesCopiesOnlyToTheSameNameAndAddress();
+  void pingEachSelectedRowAndDiagnosticOfTheSelection();
   void aNewSearchClearsTheSelection();
   void listingStopsAt255Rows();
   void layoutRule();
@@ -209,9 +210,8 @@ void TestCPelmarSearchDlg::nothingUnderTheCursorGreysTheRowItems() {
   QCOMPARE(App().searchSelection, 0);
   QVERIFY(m_pane->MenuAction(kGetAliases)->isEnabled());
   QVERIFY(m_pane->MenuAction(kConfigureUdp)->isEnabled());
-  // Ping and diagnostic come later.
-  QVERIFY(!m_pane->MenuAction(kPing)->isEnabled());
-  QVERIFY(!m_pane->MenuAction(kDiagnostic)->isEnabled());
+  QVERIFY(m_pane->MenuAction(kPing)->isEnabled());
+  QVERIFY(m_pane->MenuAction(kDiagnostic)->isEnabled());
 }
 
 void TestCPelmarSearchDlg::addServersSetsTheCurrentDeviceAndTheRequest() {
@@ -225,6 +225,41 @@ void TestCPelmarSearchDlg::addServersSetsTheCurrentDeviceAndTheRequest() {
   QCOMPARE(QString::fromLatin1(App().deviceName), m_pane->List()->topLevelItem(last)->text(0));
   QCOMPARE(QString::fromLatin1(App().deviceAddress), m_pane->List()->topLevelItem(last)->text(2));
   QCOMPARE(App().devicePort, 10000u);
+}
+
+void TestCPelmarSearchDlg::pingEachSelectedRowAndDiagnosticOfTheSelection() {
+  if (qEnvironmentVariableIsSet("PANES_MANY_DEVICES")) QSKIP("the small device set only");
+  Search();
+  QVERIFY(m_pane->List()->topLevelItemCount() >= 2);
+  tarvik::CopyText(App().diagPath, "/opt/tarvik/Diag.exe");
+  const QString first = m_pane->List()->topLevelItem(0)->text(2);
+  const QString second = m_pane->List()->topLevelItem(1)->text(2);
+
+  // Nothing under the cursor: no ping, and the diagnostic's fallback.
+  RightClickRow(-1);
+  m_ui->shellOpens.clear();
+  m_pane->MenuAction(kPing)->trigger();
+  QVERIFY(m_ui->shellOpens.empty());
+  m_pane->MenuAction(kDiagnostic)->trigger();
+  QCOMPARE(m_ui->shellOpens.size(), size_t(1));
+  QCOMPARE(m_ui->shellOpens[0].file, std::string("/opt/tarvik/Diag.exe"));
+  QCOMPARE(m_ui->shellOpens[0].parameters, std::string("TCP=192.168.0.1,10000"));
+
+  // Two rows selected: one ping each, in list order, without a question.
+  m_pane->List()->clearSelection();
+  m_pane->List()->topLevelItem(1)->setSelected(true);
+  m_pane->List()->topLevelItem(0)->setSelected(true);
+  RightClickRow(1);
+  m_ui->shellOpens.clear();
+  m_pane->MenuAction(kPing)->trigger();
+  QCOMPARE(m_ui->shellOpens.size(), size_t(2));
+  QCOMPARE(QString::fromStdString(m_ui->shellOpens[0].parameters), "-a -t " + first);
+  QCOMPARE(QString::fromStdString(m_ui->shellOpens[1].parameters), "-a -t " + second);
+  QCOMPARE(m_ui->shellOpens[1].file, std::string("Ping.exe"));
+  m_ui->shellOpens.clear();
+  m_pane->MenuAction(kDiagnostic)->trigger();
+  QCOMPARE(QString::fromStdString(m_ui->shellOpens.at(0).parameters),
+           "TCP=" + second + ",10000");
 }
 
 void TestCPelmarSearchDlg::getAliasNamesCopiesOnlyToTheSameNameAndAddress() {

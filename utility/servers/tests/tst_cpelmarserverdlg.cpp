@@ -20,6 +20,8 @@
 #include "cinputbox.h"
 #include "cpelmarmenu.h"
 #include "cpelmarserverdlg.h"
+#include "cserverpingdlg.h"
+#include "server_label.h"
 #include "modal_helper.h"
 #include "record_fixture.h"
 #include "tarvik/clock.h"
@@ -83,6 +85,7 @@ class TestCPelmarServerDlg : public QObject {
   void queryIntervalBelowThreeSecondsSwitchesOff();
   void periodicQueryUpdatesTheAddress();
   void terminalLaunches();
+  void pingAndDiagnosticLaunches();
   void menuStatesFollowTheSelection();
   void rightClickSelectsAndOpensTheServerMenu();
   void layoutRule();
@@ -442,16 +445,62 @@ void TestCPelmarServerDlg::terminalLaunches() {
   QCOMPARE(launch(PelmarCommand::kOpenComPort), std::string("Serial=COM1"));
 }
 
+void TestCPelmarServerDlg::pingAndDiagnosticLaunches() {
+  tarvik::CopyText(App().diagPath, "/opt/tarvik/Diag.exe");
+  auto launch = [this](PelmarCommand command) {
+    m_ui->shellOpens.clear();
+    m_menu->Action(command)->trigger();
+    return m_ui->shellOpens.empty()
+               ? std::string()
+               : m_ui->shellOpens.back().file + " " + m_ui->shellOpens.back().parameters;
+  };
+  // Answers the ping target dialog: what it showed, then Cancel or text.
+  QString shown;
+  auto answer = [&shown](const char* text) {
+    WhenModal<CServerPingDlg>([&shown, text](CServerPingDlg* d) {
+      shown = d->Edit()->text();
+      if (!text) {
+        d->reject();
+        return;
+      }
+      d->Edit()->setText(QString::fromLatin1(text));
+      d->accept();
+    });
+  };
+
+  Select(1);  // 10.0.0.2, command port 10000: no question
+  QCOMPARE(launch(PelmarCommand::kPingServer), std::string("Ping.exe -a -t 10.0.0.2"));
+  QCOMPARE(launch(PelmarCommand::kDiagnostic),
+           std::string("/opt/tarvik/Diag.exe TCP=10.0.0.2,10000"));
+
+  // No selection: the first server, with the question.
+  m_pane->Tree()->setCurrentItem(m_pane->Tree()->topLevelItem(0));
+  const ServerRecord& first = App().config.Records[0];
+  const std::string firstIp = tarvik::app::Ipv4Text(first.IPAddress);
+  answer(nullptr);
+  QCOMPARE(launch(PelmarCommand::kPingServer), std::string());
+  QCOMPARE(shown, QString::fromStdString(firstIp));
+  answer("plc-7");
+  QCOMPARE(launch(PelmarCommand::kPingServer), std::string("Ping.exe -a -t plc-7"));
+  QCOMPARE(launch(PelmarCommand::kDiagnostic),
+           "/opt/tarvik/Diag.exe TCP=" + firstIp + "," + std::to_string(first.TcpPortCmd));
+
+  // No servers at all.
+  App().config.Servers = 0;
+  answer(nullptr);
+  QCOMPARE(launch(PelmarCommand::kPingServer), std::string());
+  QCOMPARE(shown, QStringLiteral("192.168.0.1"));
+  QCOMPARE(launch(PelmarCommand::kDiagnostic),
+           std::string("/opt/tarvik/Diag.exe TCP=192.168.0.1,10000"));
+}
+
 void TestCPelmarServerDlg::menuStatesFollowTheSelection() {
   using C = PelmarCommand;
   Select(0);
   for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kRemoveAllServers,
               C::kQueryIpAll, C::kQueryInterval, C::kOpenComPort, C::kOpenTcpPort,
-              C::kConfigureServer, C::kConfigurePort})
+              C::kConfigureServer, C::kConfigurePort, C::kPingServer, C::kDiagnostic})
     QVERIFY2(m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
-  // Their launchers are not part of the program yet.
-  for (C c : {C::kPingServer, C::kDiagnostic})
-    QVERIFY2(!m_menu->IsEnabled(c), qPrintable(m_menu->Action(c)->text()));
 
   m_pane->Tree()->setCurrentItem(m_pane->Tree()->topLevelItem(0));
   for (C c : {C::kEditAlias, C::kEditHost, C::kQueryIp, C::kRemoveServer, C::kConfigureServer,
