@@ -5,7 +5,6 @@
 //
 // The pane keeps no results of its own: a row only names a record of the
 // library's result list, which every action reads again.
-//
 #pragma once
 #include <functional>
 #include <vector>
