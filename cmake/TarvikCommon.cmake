@@ -29,6 +29,10 @@ function(tarvik_abi_library name)
     CXX_VISIBILITY_PRESET hidden
     C_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
+  # The SONAME carries the major version: a program built against one
+  # release's record layouts never loads an incompatible one.
+  set_target_properties(${name} PROPERTIES
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   if(ARG_LIBS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   endif()

@@ -12,6 +12,7 @@
 #include "reg_format.h"
 #include "reg_store_io.h"
 #include "tarvik/registry.h"
+#include "status_words.h"
 #include "tarvik/state_root.h"
 
 namespace tarvikreg {
@@ -32,7 +33,22 @@ class Runner {
     const std::string& command = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h") {
-      out_ << kUsage << "\n";
+      out_ << kUsage << "\n\n"
+           << "Keys are written below HKEY_LOCAL_MACHINE. import reads 8-bit .reg text and the\n"
+           << "UTF-16 files the Windows registry editor saves; a bad file changes nothing.\n\n"
+           << "state root: " << tarvik::StateRoot() << "\n"
+           << "  $TARVIK_ROOT; when unset, " << tarvik::SystemStateRoot()
+           << " if it exists (a system-wide\n"
+           << "  installation), else ${XDG_STATE_HOME:-$HOME/.local/state}/tarvik\n\n"
+           << "A failure names its cause as \"error N: words\":\n";
+      const std::string table = tarvik::words::ErrorCodeTable();
+      for (size_t start = 0; start < table.size();) {
+        const size_t end = table.find('\n', start);
+        const std::string row = table.substr(start, end - start);
+        const size_t tab = row.find('\t');
+        out_ << "  " << row.substr(0, tab) << "  " << row.substr(tab + 1) << "\n";
+        start = end + 1;
+      }
       return 0;
     }
     std::string error;

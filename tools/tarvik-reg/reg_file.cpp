@@ -1,6 +1,7 @@
 #include "reg_file.h"
 
 #include <cstddef>
+#include <cstdio>
 
 #include "tarvik/registry.h"
 #include "tarvik/win_errors.h"
@@ -110,10 +111,38 @@ bool ParseHexBytes(std::string s, std::string* data, bool* more, std::string* er
   return true;
 }
 
+// The registry editor of Windows saves UTF-16LE with a byte-order mark. The
+// store keeps 8-bit texts, so each code unit must fit in a byte; the first
+// one that does not is reported with its line.
+bool NarrowUtf16(const std::string& wide, std::string* narrow, RegFileError* error) {
+  narrow->clear();
+  int line = 1;
+  for (size_t i = 2; i + 1 < wide.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(wide[i]) |
+                          static_cast<unsigned>(static_cast<unsigned char>(wide[i + 1])) << 8;
+    if (unit > 0xFF) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "%04X", unit);
+      error->line = line;
+      error->message = std::string("character U+") + hex + " does not fit in 8-bit text";
+      return false;
+    }
+    if (unit == '\n') ++line;
+    narrow->push_back(static_cast<char>(unit));
+  }
+  if (wide.size() % 2 != 0) {
+    error->line = line;
+    error->message = "the UTF-16 file ends in the middle of a character";
+    return false;
+  }
+  return true;
+}
+
 class Parser {
  public:
-  Parser(const std::string& text, std::vector<RegFileEntry>* entries, RegFileError* error)
-      : lines_(SplitLines(text)), entries_(entries), error_(error) {}
+  Parser(const std::string& text, std::vector<RegFileEntry>* entries, RegFileError* error,
+         bool wideStrings)
+      : lines_(SplitLines(text)), entries_(entries), error_(error), wideStrings_(wideStrings) {}
 
   bool Run() {
     entries_->clear();
@@ -121,9 +150,6 @@ class Parser {
     while (i < lines_.size() && Trim(lines_[i]).empty()) ++i;
     std::string header = i < lines_.size() ? Trim(lines_[i]) : std::string();
     if (header.compare(0, 3, "\xEF\xBB\xBF") == 0) header.erase(0, 3);
-    if (header.compare(0, 2, "\xFF\xFE") == 0) {
-      return Fail(1, "file is in UTF-16; save it as 8-bit text");
-    }
     if (header != kHeader5 && header != kHeader4) {
       return Fail(i < lines_.size() ? static_cast<int>(i) + 1 : 1,
                   std::string("file must begin with \"") + kHeader5 + "\" or \"" + kHeader4 + "\"");
@@ -225,6 +251,9 @@ class Parser {
           return Fail(static_cast<int>(*index) + 1, message);
         }
       }
+      if (wideStrings_ && IsStringType(entry.type) && !NarrowData(&entry.data)) {
+        return Fail(number, "a text value holds a character that does not fit in 8-bit text");
+      }
     } else {
       return Fail(number, "unknown value form (expected \"text\", dword:, hex: or hex(N):)");
     }
@@ -232,9 +261,26 @@ class Parser {
     return true;
   }
 
+  static bool IsStringType(uint32_t type) {
+    return type == tarvik::kRegSz || type == tarvik::kRegExpandSz || type == tarvik::kRegMultiSz;
+  }
+
+  // In a UTF-16 file the hex lists of text types hold UTF-16LE bytes too.
+  static bool NarrowData(std::string* data) {
+    if (data->size() % 2 != 0) return false;
+    std::string narrow;
+    for (size_t i = 0; i < data->size(); i += 2) {
+      if ((*data)[i + 1] != '\0') return false;
+      narrow.push_back((*data)[i]);
+    }
+    *data = narrow;
+    return true;
+  }
+
   std::vector<std::string> lines_;
   std::vector<RegFileEntry>* entries_;
   RegFileError* error_;
+  bool wideStrings_;
   std::string currentKey_;
 };
 
@@ -242,7 +288,12 @@ class Parser {
 
 bool ParseRegFile(const std::string& text, std::vector<RegFileEntry>* entries,
                   RegFileError* error) {
-  return Parser(text, entries, error).Run();
+  if (text.compare(0, 2, "\xFF\xFE") == 0) {
+    std::string narrow;
+    if (!NarrowUtf16(text, &narrow, error)) return false;
+    return Parser(narrow, entries, error, true).Run();
+  }
+  return Parser(text, entries, error, false).Run();
 }
 
 }  // namespace tarvikreg

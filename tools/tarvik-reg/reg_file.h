@@ -13,6 +13,10 @@
 //   -                    deletes the value
 // Hex lists may go on over lines that end with a backslash. Lines may end in
 // CR LF or LF. Texts are 8-bit: the bytes of the file are the bytes stored.
+// A file in UTF-16LE with a byte-order mark (what the Windows registry
+// editor saves) is read too: every character must fit in 8 bits, and the
+// hex lists of text types (hex(1), hex(2), hex(7)), which that editor writes
+// as UTF-16, are narrowed the same way.
 #pragma once
 #include <cstdint>
 #include <string>

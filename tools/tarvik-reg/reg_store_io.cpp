@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "reg_format.h"
+#include "status_words.h"
 #include "tarvik/registry.h"
 
 namespace tarvikreg {
@@ -89,21 +90,7 @@ bool Fail(int line, const std::string& what, LSTATUS status, RegFileError* error
 
 }  // namespace
 
-std::string RegErrorText(LSTATUS status) {
-  const char* text = "error";
-  switch (status) {
-    case tarvik::kErrorFileNotFound: text = "not found"; break;
-    case tarvik::kErrorAccessDenied: text = "access denied"; break;
-    case tarvik::kErrorInvalidParameter: text = "invalid parameter"; break;
-    case tarvik::kErrorMoreData: text = "more data"; break;
-    case tarvik::kErrorBusy: text = "store busy"; break;
-    case tarvik::kErrorRegistryCorrupt: text = "store corrupt"; break;
-    case tarvik::kErrorRegistryIoFailed: text = "store I/O failed"; break;
-    case tarvik::kErrorKeyDeleted: text = "key deleted"; break;
-    case tarvik::kErrorKeyHasChildren: text = "key has subkeys"; break;
-  }
-  return std::to_string(status) + " (" + text + ")";
-}
+std::string RegErrorText(LSTATUS status) { return tarvik::words::ErrorCode(status); }
 
 bool ImportRegEntries(const std::vector<RegFileEntry>& entries, RegFileError* error) {
   tarvik::RegTransaction transaction;

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "command.h"
+#include "status_words.h"
 #include "tarvikcfg.h"
 
 namespace tarvikctl {
@@ -20,7 +21,7 @@ int Export(const Args& args) {
   std::printf("status: %u\n", status);
   if (status) {
     std::printf("Error:%u, Configuration exporting failed!\n", status);
-    return 1;
+    return Fail(tarvik::words::ConfigStatus(status));
   }
   std::printf("Exporting operation is completed!\n");
   return 0;
@@ -28,6 +29,7 @@ int Export(const Args& args) {
 
 int Import(const Args& args) {
   if (args.size() != 1) return Fail("usage: tarvikctl import FILE");
+  if (RequireWritableStore()) return 1;
   uint16_t where = 0;
   uint16_t driverFailed = 0;
   const unsigned status = Tkc_ImportConfigFile(args[0].c_str(), &where, &driverFailed);
@@ -46,7 +48,7 @@ int Import(const Args& args) {
       std::printf(EndsWithXml(args[0]) ? "ErrorCode:%u, Server:%u; import operation is canceled!\n"
                                        : "ErrorCode:%u, LineNum:%u; import operation is canceled!\n",
                   status, where);
-      return 1;
+      return Fail(tarvik::words::ConfigStatus(status));
   }
   std::printf("Import operation is completed!\n");
   return 0;

@@ -28,4 +28,9 @@ const std::vector<Command>& Commands();
 // Prints "tarvikctl: <message>" to stderr and returns 1.
 int Fail(const std::string& message);
 
+// For commands that change the store or control the driver: 0 when this
+// user may write the registry store; otherwise prints one line saying so
+// and returns 1.
+int RequireWritableStore();
+
 }  // namespace tarvikctl

@@ -211,7 +211,7 @@ TEST_F(TarvikReg, SetQueryAndDelete) {
   EXPECT_EQ(Reg({"delete", key}).code, 0);
   const Result gone = Reg({"query", key});
   EXPECT_EQ(gone.code, 1);
-  EXPECT_NE(gone.err.find("2 (not found)"), std::string::npos) << gone.err;
+  EXPECT_NE(gone.err.find("error 2: not found"), std::string::npos) << gone.err;
 }
 
 TEST_F(TarvikReg, RefusalsExitWithOne) {
@@ -252,7 +252,7 @@ TEST_F(TarvikReg, ReadOnlyStoreRefusesImportAndSet) {
   ASSERT_EQ(chmod((root_.Path() + "/registry.db").c_str(), 0444), 0);
   const Result import = Reg({"import", File("one.reg")});
   EXPECT_EQ(import.code, 1);
-  EXPECT_NE(import.err.find("5 (access denied)"), std::string::npos) << import.err;
+  EXPECT_NE(import.err.find("error 5: access denied"), std::string::npos) << import.err;
   EXPECT_EQ(Reg({"set", "HKLM\\K", "N", "dword", "3"}).code, 1);
   EXPECT_EQ(Reg({"query", "HKLM\\K", "N"}).out, "1\n");
 }

@@ -87,6 +87,42 @@ TEST(RegFile, HexTypeNumberIsHex) {
   EXPECT_EQ(e[2].type, 7u);
 }
 
+// What the Windows registry editor saves: UTF-16LE with a byte-order mark.
+std::string Utf16(const std::string& narrow) {
+  std::string wide = "\xFF\xFE";
+  for (char c : narrow) {
+    wide.push_back(c);
+    wide.push_back('\0');
+  }
+  return wide;
+}
+
+TEST(RegFile, RegistryEditorUtf16ExportIsRead) {
+  const std::vector<RegFileEntry> e = ParseOk(Utf16(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter]\r\n"
+      "\"Servers\"=dword:00000002\r\n"
+      "\"ServerName\"=\"R-8615-M \xe4\"\r\n"
+      "\"Path\"=hex(2):25,00,41,00,00,00\r\n"));
+  ASSERT_EQ(e.size(), 4u);
+  EXPECT_EQ(e[0].key, "SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter");
+  EXPECT_EQ(e[1].data, Bytes({2, 0, 0, 0}));
+  EXPECT_EQ(e[2].data, std::string("R-8615-M \xe4", 10) + std::string(1, '\0'));
+  EXPECT_EQ(e[3].type, tarvik::kRegExpandSz);
+  EXPECT_EQ(e[3].data, std::string("%A\0", 3));
+}
+
+TEST(RegFile, Utf16CharacterBeyondEightBitsNamesItsLine) {
+  std::string wide = Utf16("REGEDIT4\n[HKLM\\K]\n\"a\"=\"x\"\n");
+  wide[wide.size() - 6] = '\x3A';  // the x becomes U+263A
+  wide[wide.size() - 5] = '\x26';
+  std::vector<RegFileEntry> entries;
+  RegFileError error;
+  EXPECT_FALSE(ParseRegFile(wide, &entries, &error));
+  EXPECT_EQ(error.line, 3);
+  EXPECT_NE(error.message.find("U+263A"), std::string::npos) << error.message;
+}
+
 struct BadFile {
   const char* name;
   std::string text;
