@@ -123,13 +123,18 @@ int Stop() {
   return PrintStatus();
 }
 
-// Copies the stand-in built beside this program into the state root.
+// Copies the stand-in built beside this program (or installed under
+// libexec) into the state root.
 int Install() {
   char self[4096];
   ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return Fail("cannot find the folder of tarvikctl");
   std::string source(self, static_cast<size_t>(n));
   source = source.substr(0, source.rfind('/') + 1) + "Vonderil.sys";
+  // An installed suite keeps the stand-in under libexec, not beside us.
+  if (::access(source.c_str(), X_OK) != 0 && !tarvik::InstalledStandIn().empty()) {
+    source = tarvik::InstalledStandIn();
+  }
   std::string error;
   if (!tarvik::EnsureStateRoot(&error)) return Fail(error);
   const std::string target = tarvik::MapPath(DriverImagePath());
