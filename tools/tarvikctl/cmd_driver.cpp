@@ -14,6 +14,7 @@
 
 #include "command.h"
 #include "driver_options_word.h"
+#include "held_ports.h"
 #include "restart_procedure.h"
 #include "service_status_text.h"
 #include "tarvik/clock.h"
@@ -118,7 +119,10 @@ int Stop() {
   }
   if (!WaitForState(service, tarvik::kServiceStopped)) {
     PrintStatus();
-    return Fail("the driver did not stop: make sure its virtual COM ports are all closed");
+    char held[200];
+    FormatComList(ReadHeldComPorts(tarvik::RunDirectory()), held, sizeof held);
+    return Fail(std::string("the driver did not stop: make sure its virtual COM ports are all closed") +
+                (held[0] ? std::string(" (still open: ") + held + ")" : std::string()));
   }
   return PrintStatus();
 }
