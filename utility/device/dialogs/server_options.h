@@ -1,0 +1,61 @@
+// The PC-side options of one configured server, as the server options page
+// shows them: the three driver times in whole seconds, the two TCP ports
+// and the two address texts. Nothing here is sent to the device; the
+// driver reads these values from the server record.
+//
+// The page and every front end that accepts these values run the same
+// checks: the five numbers in a fixed order (the first failure is the one
+// reported), and, when a dialog accepts the addresses, the two address
+// texts. Storing back into the server record multiplies the times by 1000
+// and replaces an address only when its parsed value differs.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "tarvikcfg.h"
+
+namespace tarvik::device {
+
+// The five numbers in the order they are checked.
+enum ServerOptionNumber : int {
+  kKeepAliveTime,
+  kConnectionBroken,
+  kConnectTimeout,
+  kTcpPortCmd,
+  kTcpPort7000,
+  kServerOptionNumbers,
+};
+
+struct ServerOptions {
+  int32_t numbers[kServerOptionNumbers] = {};  // times in seconds, ports as stored
+  std::string address;   // "IP Address (Primary)"
+  std::string address2;  // "Redundant IP (Secondary)"
+};
+
+// What the page shows for a record: times divided by 1000, the addresses
+// as dotted texts (0 shows as "0.0.0.0").
+ServerOptions OptionsFromRecord(const TkcServerRecord& record);
+
+// Stores the options into the record: times multiplied by 1000, both
+// ports, then the redundant and the primary address, each parsed as
+// CMIP::SetText does (an invalid text reads as 0) and written only when
+// its value differs from the stored one.
+void StoreOptionsInRecord(const ServerOptions& options, TkcServerRecord& record);
+
+// A signed decimal integer as an edit field holds it: blanks around it and
+// one sign allowed, nothing else. False for anything else, an empty text or
+// a number outside 32 bits.
+bool ParseSignedInt(const char* text, int32_t* value);
+
+// Checks the five texts in order. Returns the index of the first that is
+// not a number or lies outside its range (and its message in *message), or
+// -1 when all pass; the numbers read go into values.
+int CheckOptionNumbers(const std::string (&texts)[kServerOptionNumbers],
+                       int32_t (&values)[kServerOptionNumbers], const char** message);
+
+// The message of a failing address on OK, or null when both pass: the
+// primary must be a valid address; the redundant may also be empty, a
+// single blank or "0.0.0.0".
+const char* CheckOptionAddresses(const ServerOptions& options);
+
+}  // namespace tarvik::device
