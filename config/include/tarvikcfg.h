@@ -259,6 +259,21 @@ TKC_API uint16_t Tkc_RegWriteAll(TkcConfigSet* set);
  * Returns 0; 24 (null); 8. */
 TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
 
+/* ---- Change counter ------------------------------------------------------
+ * "ChangeCount" (DWORD) in the Parameter key counts the writes of servers
+ * and counts: Tkc_RegWriteOneServer, Tkc_RegWriteAll, Tkc_RegDeleteAll (when
+ * it deletes), Tkc_RegWriteInfo, Tkc_RegWriteServersAndPorts,
+ * Tkc_RegAddServersAndPortsCount (non-zero deltas) and the file import each
+ * add one to it (32-bit wrap-around) in the same commit as their change. The
+ * options ("UISorting", "UIQueryInterval") do not raise it. A process that
+ * holds a copy of the set compares the counter with the one it read
+ * together with its copy, to learn that another process changed the store.
+ * The driver and the configuration files do not use the value. */
+
+/* @23 Reads "ChangeCount" into *count (0 when missing).
+ * Returns 0; 24 (null); 8. */
+TKC_API uint16_t Tkc_RegGetChangeCount(uint32_t* count);
+
 /* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
  * Declared here by the driver link and file import/export code. */
 

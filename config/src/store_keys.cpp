@@ -21,6 +21,12 @@ void ReadCounts(const tarvik::RegKey& params, uint32_t* servers, uint32_t* ports
   if (params.QueryDword("Flags", &v) == tarvik::kErrorSuccess) *flags = v;
 }
 
+void RaiseChangeCount(const tarvik::RegKey& params, ValueWriter* out) {
+  uint32_t count = 0;
+  if (params.QueryDword(kChangeCountValue, &count) != tarvik::kErrorSuccess) count = 0;
+  out->Dword(kChangeCountValue, count + 1);
+}
+
 std::string ServerSubkeyName(uint64_t index) {
   char name[32];
   std::snprintf(name, sizeof(name), "Server%" PRIu64, index + 1);

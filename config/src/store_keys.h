@@ -17,6 +17,14 @@ bool OpenParameterKey(tarvik::RegKey* key);
 // missing or 0; servers 0 when above 4095 (ports and flags still read).
 void ReadCounts(const tarvik::RegKey& params, uint32_t* servers, uint32_t* ports, uint32_t* flags);
 
+// The value that counts the writes of servers and counts.
+constexpr const char* kChangeCountValue = "ChangeCount";
+
+class ValueWriter;
+// Adds one to "ChangeCount" (missing: 0) through out, which must write to
+// params; the caller's transaction makes it part of the change it counts.
+void RaiseChangeCount(const tarvik::RegKey& params, ValueWriter* out);
+
 // "Server%d" for the 0-based server index (the subkey of index + 1).
 std::string ServerSubkeyName(uint64_t index);
 

@@ -18,15 +18,20 @@ uint16_t ReadOption(const char* name, uint32_t* value) {
   return TKC_OK;
 }
 
-// Writes the named values in one commit.
+enum class Counted { kNo, kYes };
+
+// Writes the named values in one commit; counted writes (servers and
+// counts, not options) raise the change counter with them.
 template <size_t N>
-uint16_t WriteValues(const char* const (&names)[N], const uint32_t (&values)[N]) {
+uint16_t WriteValues(const char* const (&names)[N], const uint32_t (&values)[N],
+                     Counted counted) {
   RegTransaction tx(RegTransaction::Mode::kWrite);
   if (tx.Status() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   RegKey params;
   if (!tkc::OpenParameterKey(&params)) return TKC_ERR_PARAMETER_KEY;
   tkc::ValueWriter out(params);
   for (size_t i = 0; i < N; ++i) out.Dword(names[i], values[i]);
+  if (counted == Counted::kYes) tkc::RaiseChangeCount(params, &out);
   if (out.Status() != kErrorSuccess || tx.Commit() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   return TKC_OK;
 }
@@ -46,7 +51,8 @@ uint16_t Tkc_RegReadInfo(TkcConfigSet* set) {
 
 uint16_t Tkc_RegWriteInfo(const uint32_t info[3]) {
   if (!info) return TKC_ERR_SIZE;
-  return WriteValues({"Servers", "Ports", "Flags"}, {info[0], info[1], info[2]});
+  return WriteValues({"Servers", "Ports", "Flags"}, {info[0], info[1], info[2]},
+                     Counted::kYes);
 }
 
 uint16_t Tkc_RegReadServersAndPorts(uint32_t* servers, uint32_t* ports) {
@@ -62,7 +68,7 @@ uint16_t Tkc_RegReadServersAndPorts(uint32_t* servers, uint32_t* ports) {
 }
 
 uint16_t Tkc_RegWriteServersAndPorts(uint32_t servers, uint32_t ports) {
-  return WriteValues({"Servers", "Ports"}, {servers, ports});
+  return WriteValues({"Servers", "Ports"}, {servers, ports}, Counted::kYes);
 }
 
 uint16_t Tkc_RegAddServersAndPortsCount(uint32_t serverDelta, uint32_t portDelta) {
@@ -80,6 +86,7 @@ uint16_t Tkc_RegAddServersAndPortsCount(uint32_t serverDelta, uint32_t portDelta
   tkc::ValueWriter out(params);
   out.Dword("Servers", servers + serverDelta);
   out.Dword("Ports", ports + portDelta);
+  tkc::RaiseChangeCount(params, &out);
   if (out.Status() != kErrorSuccess || tx.Commit() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   return TKC_OK;
 }
@@ -96,12 +103,14 @@ uint16_t Tkc_RegCheckCreateServiceKey(void) {
   return TKC_OK;
 }
 
+uint16_t Tkc_RegGetChangeCount(uint32_t* count) { return ReadOption(tkc::kChangeCountValue, count); }
+
 uint16_t Tkc_RegGetQueryInterval(uint32_t* interval) { return ReadOption("UIQueryInterval", interval); }
 
 uint16_t Tkc_RegGetSortingType(uint32_t* sorting) { return ReadOption("UISorting", sorting); }
 
 uint16_t Tkc_RegSetQueryInterval(uint32_t interval) {
-  return WriteValues({"UIQueryInterval"}, {interval});
+  return WriteValues({"UIQueryInterval"}, {interval}, Counted::kNo);
 }
 
-uint16_t Tkc_RegSetSortingType(uint32_t sorting) { return WriteValues({"UISorting"}, {sorting}); }
+uint16_t Tkc_RegSetSortingType(uint32_t sorting) { return WriteValues({"UISorting"}, {sorting}, Counted::kNo); }

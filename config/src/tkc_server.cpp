@@ -67,5 +67,8 @@ uint16_t Tkc_RegWriteOneServer(uint32_t index, TkcServerRecord* record, uint32_t
     return status;
   }
   if (status != TKC_OK) return status;  // a failed value write: the scope rolls back
+  tkc::ValueWriter out(params);
+  tkc::RaiseChangeCount(params, &out);
+  if (out.Status() != tarvik::kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   return tx.Commit() == tarvik::kErrorSuccess ? TKC_OK : TKC_ERR_PARAMETER_KEY;
 }

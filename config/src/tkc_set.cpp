@@ -157,6 +157,7 @@ uint16_t Tkc_RegWriteAll(TkcConfigSet* set) {
   out.Dword("Servers", written);
   out.Dword("Ports", ports);
   out.Dword("Flags", set->Flags);
+  tkc::RaiseChangeCount(params, &out);
   if (out.Status() != kErrorSuccess || tx.Commit() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   set->Servers = written;
   set->Ports = ports;
@@ -195,6 +196,7 @@ uint16_t Tkc_RegDeleteAll(void) {
   tkc::ValueWriter out(params);
   out.Dword("Servers", 0);
   out.Dword("Ports", 0);
+  tkc::RaiseChangeCount(params, &out);
   if (out.Status() != kErrorSuccess || tx.Commit() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   return TKC_OK;
 }

@@ -135,6 +135,19 @@ TEST_F(ConfigFileImport, XmlFileReplacesTheWholeStore) {
   EXPECT_TRUE(messages_.empty());
 }
 
+// Another process that holds a copy of the set learns of the import only
+// through the change counter.
+TEST_F(ConfigFileImport, AnImportRaisesTheChangeCounterAFailedOneDoesNot) {
+  uint32_t before = 0, after = 0;
+  ASSERT_EQ(Tkc_RegGetChangeCount(&before), 0);
+  EXPECT_NE(Import(FixturePath("code27_not_well_formed.xml")), 0);
+  ASSERT_EQ(Tkc_RegGetChangeCount(&after), 0);
+  EXPECT_EQ(after, before);
+  ExpectImported(Import(FixturePath("ok_two_servers.xml")));
+  ASSERT_EQ(Tkc_RegGetChangeCount(&after), 0);
+  EXPECT_GT(after, before);
+}
+
 TEST_F(ConfigFileImport, TextFileReplacesTheStoreAndTracesItsLines) {
   testing::internal::CaptureStdout();
   const uint16_t status = Import(FixturePath("ok_no_prefix.cfg"));

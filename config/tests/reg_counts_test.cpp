@@ -54,6 +54,7 @@ TEST(NoParameterKey, EveryOperationGives8) {
       {"WriteAll", [&] { return Tkc_RegWriteAll(box.set); }},
       {"WriteInfo", [&] { return Tkc_RegWriteInfo(info); }},
       {"CheckCreateServiceKey", [&] { return Tkc_RegCheckCreateServiceKey(); }},
+      {"GetChangeCount", [&] { return Tkc_RegGetChangeCount(&out); }},
   };
   for (const auto& op : ops) EXPECT_EQ(op.second(), 8) << op.first;
   EXPECT_EQ(Tkc_RegAddServersAndPortsCount(0, 0), 0) << "both deltas 0 touch nothing";
