@@ -1,6 +1,7 @@
 #include "add_choices.h"
 
 #include "app_state.h"
+#include "server_options.h"
 
 AddServersChoices DefaultAddServersChoices(const AppState& app) {
   AddServersChoices c;
@@ -16,21 +17,15 @@ AddServersChoices DefaultAddServersChoices(const AppState& app) {
 const char* CheckServerOptionValues(int64_t keepAliveSeconds, int64_t connectionBrokenSeconds,
                                     int64_t connectTimeoutSeconds, int64_t commandPort,
                                     int64_t ioPort) {
-  struct Check {
-    int64_t value, low, high;
-    const char* message;
-  };
-  const Check checks[] = {
-      {keepAliveSeconds, 0, 1800, "Input a value between 0 to 1800 seconds for Keep Alive Time."},
-      {connectionBrokenSeconds, 0, 4000000,
-       "Input a value between 0 to 4000000 seconds for Connection Broken."},
-      {connectTimeoutSeconds, 1, 180, "Input a value between 1 to 180 seconds for Connect Timeout."},
-      {commandPort, 10, 65500, "Input a value between 10 to 65500 for Command Port."},
-      {ioPort, 10, 65500, "Input a value between 10 to 65500 for Virtual I/O Port."},
-  };
-  for (const Check& check : checks)
-    if (check.value < check.low || check.value > check.high) return check.message;
-  return nullptr;
+  // The server options page's own checks, so both dialogs and the command
+  // line refuse the same values with the same words.
+  using namespace tarvik::device;
+  const std::string texts[kServerOptionNumbers] = {
+      std::to_string(keepAliveSeconds), std::to_string(connectionBrokenSeconds),
+      std::to_string(connectTimeoutSeconds), std::to_string(commandPort), std::to_string(ioPort)};
+  int32_t values[kServerOptionNumbers];
+  const char* message = nullptr;
+  return CheckOptionNumbers(texts, values, &message) < 0 ? nullptr : message;
 }
 
 const char* CheckAddServersChoices(AddServersChoices* c) {
