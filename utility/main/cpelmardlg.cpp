@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "add_procedure.h"
 #include "app_icons.h"
 #include "app_state.h"
 #include "caboutdlg.h"
@@ -19,9 +20,11 @@
 #include "cpelmarmenu.h"
 #include "cpelmarsearchdlg.h"
 #include "cpelmarserverdlg.h"
+#include "dialog_add_host.h"
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
+#include "name_fetch.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 #include "ui_options.h"
@@ -33,7 +36,6 @@ constexpr int kTickMs = 500;
 // Commands of the main window whose dialogs the program does not have yet.
 // Their items and buttons stay grey until the dialogs join the program.
 const PelmarCommand kNotYetBuilt[] = {
-    PelmarCommand::kAddServers,
     PelmarCommand::kDriverOptions,
     PelmarCommand::kSystemInfo,
 };
@@ -241,6 +243,10 @@ void CPelmarDlg::SetStatusText(const char* text) {
 }
 
 bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
+  // While servers are being added, the tick must not bring these back.
+  if (m_adding && (command == PelmarCommand::kAddServers ||
+                   command == PelmarCommand::kSearchServers || command == PelmarCommand::kExit))
+    return false;
   for (PelmarCommand missing : kNotYetBuilt)
     if (missing == command) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
@@ -320,8 +326,25 @@ void CPelmarDlg::RestartDriver() {
 }
 
 void CPelmarDlg::RunAddServers() {
-  // The add-servers procedure joins the program with its dialog; until then
-  // the command is grey and a pending request is dropped.
+  if (m_adding) return;
+  m_adding = true;
+  AddWindowLinks links;
+  links.store = [this] { return m_serverPane->Store(); };
+  links.reload = [this] {
+    m_serverPane->Load();
+    m_serverPane->Rebuild();
+  };
+  links.setStatus = [this](const char* text) { SetStatusText(text); };
+  links.enableCommands = [this](bool on) {
+    for (CIconButton* button : {m_add, m_search, m_exit}) button->setEnabled(on);
+  };
+  DialogAddHost host(this, App().ui.maxVcom, std::move(links));
+  SessionNameFetch fetch(m_session, [this](const std::string& text) { SetStatusText(text.c_str()); });
+  // The walk pumps events while it waits for a device; the flag keeps a
+  // tick from re-enabling the commands or starting a second walk.
+  RunAddServersProcedure(App(), host, fetch);
+  m_adding = false;
+  UpdateCommandStates();
 }
 
 ConfigTransferHost CPelmarDlg::TransferHost() {
@@ -351,7 +374,7 @@ void CPelmarDlg::SearchServers() {
 void CPelmarDlg::OnTimerTick() {
   UpdateCommandStates();
   AppState& app = App();
-  if (app.pendingRequests & kRequestAddServers) {
+  if ((app.pendingRequests & kRequestAddServers) && !m_adding) {
     app.pendingRequests &= ~kRequestAddServers;
     RunAddServers();
   } else if (app.pendingRequests & kRequestRefresh) {
@@ -398,6 +421,7 @@ bool CPelmarDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CPelmarDlg::done(int result) {
+  if (m_adding) return;  // the walk ends first; its finish needs the window
   Shutdown();
   QDialog::done(result);
 }

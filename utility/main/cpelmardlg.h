@@ -99,4 +99,5 @@ class CPelmarDlg : public QDialog {
   std::string m_modbusTcpPath;
   bool m_initialised = false;
   bool m_shutDown = false;
+  bool m_adding = false;  // the add-servers procedure runs
 };
