@@ -13,6 +13,7 @@ struct AddWindowLinks {
   std::function<void()> reload;                // servers pane: load, then rebuild
   std::function<void(const char*)> setStatus;  // the status bar
   std::function<void(bool)> enableCommands;    // "Add Server(s)", "Search Servers", "Exit"
+  std::function<bool()> stopRequested;         // the user wants the walk to end
 };
 
 class DialogAddHost : public AddServersHost {
@@ -27,6 +28,7 @@ class DialogAddHost : public AddServersHost {
   void EnableCommands(bool enabled) override { links_.enableCommands(enabled); }
   void SetStatus(const char* text) override { links_.setStatus(text); }
   int Message(const char* text, unsigned flags) override;
+  bool StopRequested() override { return links_.stopRequested && links_.stopRequested(); }
 
  private:
   QWidget* parent_;

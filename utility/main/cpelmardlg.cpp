@@ -338,6 +338,8 @@ void CPelmarDlg::RunAddServers() {
   links.enableCommands = [this](bool on) {
     for (CIconButton* button : {m_add, m_search, m_exit}) button->setEnabled(on);
   };
+  m_stopAdding = false;
+  links.stopRequested = [this] { return m_stopAdding; };
   DialogAddHost host(this, App().ui.maxVcom, std::move(links));
   SessionNameFetch fetch(m_session, [this](const std::string& text) { SetStatusText(text.c_str()); });
   // The walk pumps events while it waits for a device; the flag keeps a
@@ -421,7 +423,12 @@ bool CPelmarDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CPelmarDlg::done(int result) {
-  if (m_adding) return;  // the walk ends first; its finish needs the window
+  if (m_adding) {
+    // Esc or the close box while servers are being added ends the walk at
+    // the next address; its finish still needs the window.
+    m_stopAdding = true;
+    return;
+  }
   Shutdown();
   QDialog::done(result);
 }

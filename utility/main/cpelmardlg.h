@@ -100,4 +100,5 @@ class CPelmarDlg : public QDialog {
   bool m_initialised = false;
   bool m_shutDown = false;
   bool m_adding = false;  // the add-servers procedure runs
+  bool m_stopAdding = false;
 };

@@ -19,6 +19,7 @@
 #include "cpelmardlg.h"
 #include "cpelmarserverdlg.h"
 #include "modal_helper.h"
+#include "tarvik/ui_hooks.h"
 #include "temp_root.h"
 #include "ui_hook_double.h"
 
@@ -35,6 +36,7 @@ class TestCAddServers : public QObject {
   void okChecksInOrderAndStaysOnTheFirstFailure();
   void okHandsBackTrimmedChoices();
   void addServerButtonAddsServersWithConsecutiveComNumbers();
+  void closingTheWindowDuringAWalkEndsTheWalkNotTheProgram();
 
  private:
   std::unique_ptr<CAddServers> Dialog(FreeComList free = {3, 4, 8}, uint32_t maxVcom = 512) {
@@ -215,6 +217,36 @@ void TestCAddServers::addServerButtonAddsServersWithConsecutiveComNumbers() {
   QVERIFY2(labels.contains(QStringLiteral("Q410X2 [192.168.1.253]")), qPrintable(labels.join('|')));
   QVERIFY2(labels.contains(QStringLiteral("Q410X2 [192.168.1.254]")), qPrintable(labels.join('|')));
   dlg.reject();
+}
+
+void TestCAddServers::closingTheWindowDuringAWalkEndsTheWalkNotTheProgram() {
+  CPelmarDlg dlg;
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  QTRY_VERIFY(dlg.Button(PelmarCommand::kAddServers)->isEnabled());
+  // Nothing listens on 127.0.0.x:11 here, so every fetch fails at once and
+  // asks; the first question is answered after an Esc in the main window.
+  std::vector<std::string> asked;
+  tarvik::SetMessageBoxHook([&](const std::string& text, const std::string&, unsigned) {
+    asked.push_back(text);
+    if (asked.size() == 1) dlg.reject();
+    return tarvik::kIdOk;
+  });
+  WhenModal<CAddServers>([](CAddServers* d) {
+    d->RangePage()->StartEdit()->setText(QStringLiteral("127.0.0.1"));
+    d->RangePage()->EndEdit()->setText(QStringLiteral("127.0.0.40"));
+    d->OptionsPage()->NumberEdit(tarvik::device::kTcpPortCmd)->setText(QStringLiteral("11"));
+    d->OkButton()->click();
+  });
+  dlg.Button(PelmarCommand::kAddServers)->click();
+  QCOMPARE(asked.size(), size_t(1));
+  QVERIFY(asked[0].rfind("Failed to get the server name on IP:127.0.0.1 ", 0) == 0);
+  QVERIFY(dlg.isVisible());
+  QCOMPARE(dlg.result(), 0);
+  QVERIFY(dlg.Button(PelmarCommand::kExit)->isEnabled());
+  QCOMPARE(dlg.StatusText(), QStringLiteral("Status: OK"));
+  dlg.reject();
+  QVERIFY(!dlg.isVisible());
 }
 
 QTEST_MAIN(TestCAddServers)
