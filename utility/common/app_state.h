@@ -22,6 +22,18 @@ enum : uint32_t {
   kRequestRefresh = 1u << 1,     // rebuild the servers pane's tree
 };
 
+// What the utility last saw of the store: the set as it was read from or
+// written to the store, and the store's change counter that went with it.
+// Written only by the servers pane's load and store (store_sync.h); the
+// difference between it and AppState::config is the user's unsaved work.
+struct StoreBaseline {
+  ConfigSet config;
+  uint32_t changeCount;
+  // The last load left servers out (or read nothing): the set must not be
+  // written back over the store unless the user changes it.
+  bool loadFailed;
+};
+
 struct AppState {
   // The in-memory copy of the whole driver configuration. Loaded and stored
   // by the servers pane; every pane and dialog edits this one object.
@@ -54,6 +66,7 @@ struct AppState {
   UiOptions ui;
   // Selected row of the search pane's list, -1 for none.
   int32_t searchSelection;
+  StoreBaseline stored;
 };
 
 AppState& App();

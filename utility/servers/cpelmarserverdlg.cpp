@@ -16,6 +16,7 @@
 #include "server_label.h"
 #include "server_sort.h"
 #include "server_store.h"
+#include "store_sync.h"
 #include "server_tree.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
@@ -127,9 +128,23 @@ CPelmarServerDlg::CPelmarServerDlg(CPelmarMenu* menu, QWidget* parent)
   m_query.SetWriter([this](int index) { WriteServer(index); });
 }
 
-int CPelmarServerDlg::Load() { return app::LoadConfigSet(App().config, &App().restartPending); }
+int CPelmarServerDlg::Load() {
+  AppState& state = App();
+  return app::LoadTracked(state.config, state.stored, &state.restartPending);
+}
 
-int CPelmarServerDlg::Store() { return app::StoreConfigSet(App().config); }
+int CPelmarServerDlg::Store() {
+  AppState& state = App();
+  return AfterStore(app::StoreTracked(state.config, state.stored, &state.restartPending));
+}
+
+int CPelmarServerDlg::AfterStore(app::StoreResult result) {
+  if (result == app::StoreResult::kReloaded) {
+    RefreshKeepingSelection();
+    emit statusMessage(QString::fromLatin1(app::kReloadedStatus));
+  }
+  return result == app::StoreResult::kFailed ? TKC_ERR_PARAMETER_KEY : TKC_OK;
+}
 
 void CPelmarServerDlg::Rebuild() {
   const QSignalBlocker quiet(m_tree);
@@ -294,9 +309,10 @@ void CPelmarServerDlg::SetSortType(int type) {
 }
 
 void CPelmarServerDlg::RemoveServer() {
-  const int index = SelectedServer();
+  int index = SelectedServer();
   if (index < 0) return;
   AppState& state = App();
+  const ServerRecord chosen = state.config.Records[index];
   const std::string label =
       app::ServerLabel(state.config.Records[index], m_query.State(index));
   tarvik::FormatText(state.message, sizeof state.message, "Server: %s \n\nRemove this server?",
@@ -304,6 +320,13 @@ void CPelmarServerDlg::RemoveServer() {
   if (tarvik::ShowMessageBox(state.message, kAppCaption, tarvik::kMbYesNo | tarvik::kMbIconError) !=
       tarvik::kIdYes)
     return;
+  // The timer ticks while the box is open and may have reloaded the set;
+  // another process may have changed the store, whose subkeys the removal
+  // renumbers.
+  if (AfterStore(app::SyncBeforeIndexedWrite(state.config, state.stored, &state.restartPending)))
+    return;
+  index = app::FindServerAgain(state.config, index, chosen);
+  if (index < 0) return;
   state.restartPending = true;
   app::RemoveServerFromStore(state.config, index);
   Load();
@@ -322,34 +345,39 @@ void CPelmarServerDlg::RemoveAllServers() {
 }
 
 void CPelmarServerDlg::WriteServer(int index) {
-  ServerRecord& server = App().config.Records[index];
-  Tkc_RegWriteOneServer(static_cast<uint32_t>(index), &server, app::kServerRecordSize);
+  AppState& state = App();
+  AfterStore(app::WriteServerTracked(state.config, state.stored, index, &state.restartPending));
 }
 
 void CPelmarServerDlg::EditAlias() {
-  const int index = SelectedServer();
+  int index = SelectedServer();
   if (index < 0) return;
-  ServerRecord& server = App().config.Records[index];
-  char text[sizeof server.AliasName];
+  const ServerRecord chosen = App().config.Records[index];
+  char text[sizeof chosen.AliasName];
   tarvik::CopyText(text, sizeof text,
-                   std::string(server.AliasName, strnlen(server.AliasName, sizeof text)).c_str());
+                   std::string(chosen.AliasName, strnlen(chosen.AliasName, sizeof text)).c_str());
   CInputBox box(this);
   if (box.InputText(kAliasPrompt, text, sizeof text) != 0) return;
-  tarvik::CopyText(server.AliasName, text);
+  // The set may have been reloaded while the box was open.
+  index = app::FindServerAgain(App().config, index, chosen);
+  if (index < 0) return;
+  tarvik::CopyText(App().config.Records[index].AliasName, text);
   WriteServer(index);
   RefreshKeepingSelection();
 }
 
 void CPelmarServerDlg::EditHost() {
-  const int index = SelectedServer();
+  int index = SelectedServer();
   if (index < 0) return;
-  ServerRecord& server = App().config.Records[index];
-  char text[sizeof server.HostName];
+  const ServerRecord chosen = App().config.Records[index];
+  char text[sizeof chosen.HostName];
   tarvik::CopyText(text, sizeof text,
-                   std::string(server.HostName, strnlen(server.HostName, sizeof text)).c_str());
+                   std::string(chosen.HostName, strnlen(chosen.HostName, sizeof text)).c_str());
   CInputBox box(this);
   if (box.InputText(kHostPrompt, text, sizeof text) != 0) return;
-  tarvik::CopyText(server.HostName, text);
+  index = app::FindServerAgain(App().config, index, chosen);
+  if (index < 0) return;
+  tarvik::CopyText(App().config.Records[index].HostName, text);
   WriteServer(index);
   m_query.SetState(index, '?');
   m_query.QueryOne(App().config, index);

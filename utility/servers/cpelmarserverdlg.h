@@ -14,6 +14,7 @@
 
 #include "host_query.h"
 #include "pelmar_commands.h"
+#include "store_sync.h"
 
 class CPelmarMenu;
 class QMenu;
@@ -28,7 +29,8 @@ class CPelmarServerDlg : public QWidget {
   // Reads the configuration set from the store; a failure is shown here.
   // Returns the library's status.
   int Load();
-  // Writes the configuration set to the store; a failure is shown here.
+  // Writes the configuration set to the store, or takes in another
+  // process's newer list (store_sync.h); a failure is shown here.
   int Store();
   // Refills the tree and the port list from the configuration set; the last
   // server becomes the selection.
@@ -66,6 +68,8 @@ class CPelmarServerDlg : public QWidget {
 
  signals:
   void selectionChanged();
+  // A text for the main window's status bar.
+  void statusMessage(const QString& text);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -84,6 +88,8 @@ class CPelmarServerDlg : public QWidget {
   void OpenComPort();
   void OpenTcpPort();
   void WriteServer(int index);
+  // Shows the outcome of a store or a sync; returns 0 unless it failed.
+  int AfterStore(tarvik::app::StoreResult result);
   void StartTerminal(const char* arguments);
   uint32_t SelectedSlot() const;
 

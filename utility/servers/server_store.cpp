@@ -13,15 +13,6 @@ namespace {
 void Warn(const char* text) { ShowMessageBox(text, kPaneCaption, kMbOk | kMbIconWarning); }
 void Plain(const char* text) { ShowMessageBox(text, kPaneCaption, kMbOk); }
 
-void WarnWriteFailed(uint16_t status) {
-  char text[500];
-  FormatText(text, sizeof text,
-             "Error Code:%d\nFailed to write driver settings into registry,\n"
-             "please use Administrator account of the computer!",
-             status);
-  Warn(text);
-}
-
 void ServerSubkey(char (&name)[32], uint32_t number) {
   FormatText(name, sizeof name, TKC_SERVER_SUBKEY_FORMAT, static_cast<int>(number));
 }
@@ -57,23 +48,39 @@ bool CommitOrWarn(RegTransaction& tx) {
 
 }  // namespace
 
-uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending) {
+void WarnWriteFailed(uint16_t status) {
+  char text[500];
+  FormatText(text, sizeof text,
+             "Error Code:%d\nFailed to write driver settings into registry,\n"
+             "please use Administrator account of the computer!",
+             status);
+  Warn(text);
+}
+
+uint16_t ReadConfigSet(ConfigSet& set, bool* restartPending) {
   memset(&set, 0, sizeof set);
   set.SizeStamp = kConfigSetSize;
   uint16_t status = Tkc_RegReadAll(&set);
-  if (status != TKC_OK) {
-    char text[500];
-    FormatText(text, sizeof text,
-               "Error Code:%d\nFailed to get driver settings from registry,\n"
-               "please use Administrator account of the computer!",
-               status);
-    Warn(text);
-    return status;
-  }
+  if (status != TKC_OK) return status;
   if (!(set.Flags & TKC_FLAGS_FORMAT_MARKER)) {
     set.Flags |= TKC_FLAGS_FORMAT_MARKER;
     if (restartPending) *restartPending = true;
   }
+  return status;
+}
+
+void WarnLoadFailed(uint16_t status, const char* detail) {
+  char text[500];
+  FormatText(text, sizeof text,
+             "Error Code:%d\nFailed to get driver settings from registry,\n"
+             "please use Administrator account of the computer!%s",
+             status, detail ? detail : "");
+  Warn(text);
+}
+
+uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending) {
+  uint16_t status = ReadConfigSet(set, restartPending);
+  if (status != TKC_OK) WarnLoadFailed(status, nullptr);
   return status;
 }
 

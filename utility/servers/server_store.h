@@ -19,6 +19,14 @@ constexpr const char* kPaneCaption = "Tarvik Utility";
 // set, since the driver then still reads the old format.
 uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending);
 
+// LoadConfigSet without the message: for callers that tell more.
+uint16_t ReadConfigSet(ConfigSet& set, bool* restartPending);
+// The message of a failed load; detail (may be null) is appended.
+void WarnLoadFailed(uint16_t status, const char* detail);
+
+// The message of a failed write.
+void WarnWriteFailed(uint16_t status);
+
 // Writes the whole set; a failure is shown and its status returned.
 uint16_t StoreConfigSet(ConfigSet& set);
 

@@ -14,6 +14,7 @@ class TestTwoInstances : public QObject {
  private slots:
   void twoCopiesRunSideBySide();
   void aTerminationRequestEndsThroughOpenMessageBoxes();
+  void anImportByAnotherProcessSurvivesTheShutdown();
 };
 
 namespace {
@@ -53,7 +54,8 @@ void TestTwoInstances::twoCopiesRunSideBySide() {
 
 // A store with a damaged server makes the start-up show its load message;
 // the program, asked to end while that box is open, still ends through its
-// shutdown (which stores the servers it could read).
+// shutdown. Lost configuration: that shutdown must not write the servers it
+// could read over the store, or the damaged one would be gone.
 void TestTwoInstances::aTerminationRequestEndsThroughOpenMessageBoxes() {
   tarvik::TempStateRoot root;
   const FixtureServer servers[] = {{"VF-414", "", "", Ipv4(10, 0, 0, 5), 4, 3},
@@ -76,7 +78,41 @@ void TestTwoInstances::aTerminationRequestEndsThroughOpenMessageBoxes() {
   QVERIFY(program.waitForFinished(15000));
   QCOMPARE(program.exitStatus(), QProcess::NormalExit);
   QCOMPARE(program.exitCode(), 0);
-  QCOMPARE(StoredDword(nullptr, "Servers"), 1u);
+  QCOMPARE(StoredDword(nullptr, "Servers"), 2u);
+  QCOMPARE(StoredString("Server2", "ServerName"), std::string("NGR-3004"));
+  QCOMPARE(StoredDword("Server2", "IPAddress"), Ipv4(10, 0, 0, 9));
+}
+
+// Another process's changes are overwritten: tarvikctl replaces the store
+// while the program runs; the program, which changed nothing itself, must
+// take the new list in at its shutdown instead of writing its old one back.
+void TestTwoInstances::anImportByAnotherProcessSurvivesTheShutdown() {
+  tarvik::TempStateRoot root;
+  const FixtureServer servers[] = {{"VF-414", "", "", Ipv4(10, 0, 0, 5), 4, 3},
+                                   {"NGR-3004", "", "", Ipv4(10, 0, 0, 9), 2, 20}};
+  WriteFixtureStore(servers, 2, kFlagFormatMarker);
+  tarvik::RegCloseStore();
+  QProcess program;
+  program.setProcessEnvironment(ProgramEnvironment(root));
+  program.setProcessChannelMode(QProcess::MergedChannels);
+  program.start(QStringLiteral(TARVIK_EXE), QStringList());
+  QVERIFY(program.waitForStarted());
+  QTest::qWait(1500);
+  QCOMPARE(program.state(), QProcess::Running);
+
+  QProcess import;
+  import.setProcessEnvironment(ProgramEnvironment(root));
+  import.start(QStringLiteral(TARVIKCTL_EXE),
+               {QStringLiteral("import"), QStringLiteral(IMPORT_FILE)});
+  QVERIFY(import.waitForFinished(15000));
+  QCOMPARE(StoredString("Server1", "ServerName"), std::string("3147"));
+
+  program.terminate();
+  QVERIFY(program.waitForFinished(15000));
+  QCOMPARE(program.exitCode(), 0);
+  QCOMPARE(StoredDword(nullptr, "Servers"), 2u);
+  QCOMPARE(StoredString("Server1", "ServerName"), std::string("3147"));
+  QCOMPARE(StoredString("Server2", "ServerName"), std::string("Q410X2"));
 }
 
 QTEST_GUILESS_MAIN(TestTwoInstances)
