@@ -154,15 +154,29 @@ void Finish(AppState& app, AddServersHost& host, AddServersOutcome& out) {
   host.EnableCommands(true);
 }
 
+FreeComList FreeComsNow(AppState& app) {
+  BuildOwnComMap(app.config, app.ownComMap);
+  CfgReadOtherSerial(app.occupiedComMap, &app.config);
+  return BuildFreeComList(app.ownAtLoadComMap, app.ownComMap, app.occupiedComMap);
+}
+
+// The cursor in a list built anew: the same COM number, or the next free
+// one after it.
+int SameComIn(const FreeComList& before, int cursor, const FreeComList& after) {
+  if (cursor < 0) return cursor;
+  const uint16_t wanted = FreeComAt(before, cursor);
+  if (wanted == 0) return static_cast<int>(after.size());
+  for (size_t i = 0; i < after.size(); ++i)
+    if (after[i] >= wanted) return static_cast<int>(i);
+  return static_cast<int>(after.size());
+}
+
 }  // namespace
 
 AddServersOutcome RunAddServersProcedure(AppState& app, AddServersHost& host, NameFetch& fetch) {
   AddServersOutcome out;
   host.StoreSet();
-  BuildOwnComMap(app.config, app.ownComMap);
-  CfgReadOtherSerial(app.occupiedComMap, &app.config);
-  const FreeComList freeComs =
-      BuildFreeComList(app.ownAtLoadComMap, app.ownComMap, app.occupiedComMap);
+  FreeComList freeComs = FreeComsNow(app);
 
   AddServersChoices choices = DefaultAddServersChoices(app);
   if (!host.ChooseOptions(freeComs, &choices)) {
@@ -181,6 +195,13 @@ AddServersOutcome RunAddServersProcedure(AppState& app, AddServersHost& host, Na
   if (length > kConfirmWalkAbove && !host.ConfirmLongWalk(length)) {
     out.stop = AddStop::kCancelled;
     return out;
+  }
+  // While the dialog was open another process may have added servers (and
+  // taken COM numbers); the walk writes by index after the last of them.
+  if (host.SyncBeforeWrites()) {
+    const FreeComList fresh = FreeComsNow(app);
+    choices.firstComIndex = SameComIn(freeComs, choices.firstComIndex, fresh);
+    freeComs = fresh;
   }
   host.EnableCommands(false);
   RangeWalk(app, host, fetch, choices, freeComs, out).Run(first, last);

@@ -32,6 +32,10 @@ class AddServersHost {
   // Runs the dialog with *choices as its defaults; true on OK, with the
   // choices taken from it.
   virtual bool ChooseOptions(const FreeComList& freeComs, AddServersChoices* choices) = 0;
+  // Called after the dialog, before the first write: brings the set in
+  // step with the store when another process wrote it meanwhile. True when
+  // the set was read again (the free COM numbers are then looked up anew).
+  virtual bool SyncBeforeWrites() { return false; }
   // A walk of this many addresses may take long; true to go ahead.
   virtual bool ConfirmLongWalk(uint64_t addresses) = 0;
   // "Add Server(s)", "Search Servers" and "Exit" off during the walk.

@@ -14,6 +14,7 @@ struct AddWindowLinks {
   std::function<void(const char*)> setStatus;  // the status bar
   std::function<void(bool)> enableCommands;    // "Add Server(s)", "Search Servers", "Exit"
   std::function<bool()> stopRequested;         // the user wants the walk to end
+  std::function<bool()> syncBeforeWrites;      // true when the set was read again
 };
 
 class DialogAddHost : public AddServersHost {
@@ -28,6 +29,7 @@ class DialogAddHost : public AddServersHost {
   void EnableCommands(bool enabled) override { links_.enableCommands(enabled); }
   void SetStatus(const char* text) override { links_.setStatus(text); }
   int Message(const char* text, unsigned flags) override;
+  bool SyncBeforeWrites() override { return links_.syncBeforeWrites && links_.syncBeforeWrites(); }
   bool StopRequested() override { return links_.stopRequested && links_.stopRequested(); }
 
  private:

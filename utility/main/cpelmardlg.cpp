@@ -24,6 +24,7 @@
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
+#include "store_sync.h"
 #include "name_fetch.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
@@ -337,6 +338,14 @@ void CPelmarDlg::RunAddServers() {
   links.setStatus = [this](const char* text) { SetStatusText(text); };
   links.enableCommands = [this](bool on) {
     for (CIconButton* button : {m_add, m_search, m_exit}) button->setEnabled(on);
+  };
+  links.syncBeforeWrites = [this] {
+    AppState& app = App();
+    if (tarvik::app::SyncBeforeIndexedWrite(app.config, app.stored, &app.restartPending) !=
+        tarvik::app::StoreResult::kReloaded)
+      return false;
+    m_serverPane->Rebuild();
+    return true;
   };
   m_stopAdding = false;
   links.stopRequested = [this] { return m_stopAdding; };

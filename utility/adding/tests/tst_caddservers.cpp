@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeWidget>
@@ -37,6 +38,7 @@ class TestCAddServers : public QObject {
   void okHandsBackTrimmedChoices();
   void addServerButtonAddsServersWithConsecutiveComNumbers();
   void closingTheWindowDuringAWalkEndsTheWalkNotTheProgram();
+  void serversAddedByTarvikctlSurviveTheNextWholeSetWrite();
 
  private:
   std::unique_ptr<CAddServers> Dialog(FreeComList free = {3, 4, 8}, uint32_t maxVcom = 512) {
@@ -247,6 +249,53 @@ void TestCAddServers::closingTheWindowDuringAWalkEndsTheWalkNotTheProgram() {
   QCOMPARE(dlg.StatusText(), QStringLiteral("Status: OK"));
   dlg.reject();
   QVERIFY(!dlg.isVisible());
+}
+
+namespace {
+
+// Runs tarvikctl on the test's state root; its standard output.
+QString Tarvikctl(const QStringList& args) {
+  QProcess ctl;
+  ctl.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  ctl.start(QStringLiteral(TARVIKCTL_EXE), args);
+  if (!ctl.waitForFinished(20000) || ctl.exitCode() != 0) return QStringLiteral("failed");
+  return QString::fromLatin1(ctl.readAllStandardOutput());
+}
+
+}  // namespace
+
+void TestCAddServers::serversAddedByTarvikctlSurviveTheNextWholeSetWrite() {
+  CPelmarDlg dlg;
+  dlg.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+  QTRY_VERIFY(dlg.Button(PelmarCommand::kAddServers)->isEnabled());
+  QCOMPARE(App().config.Servers, 0u);
+
+  // Another process adds a server while the utility has its (empty) set.
+  QCOMPARE(Tarvikctl({"servers", "add", "127.0.0.1", "--name", "Q410X2", "--com", "1"}),
+           QStringLiteral("added index=1 ip=127.0.0.1 name=\"Q410X2\" ports=2 com=1,2\n"));
+
+  // The utility then adds one of its own, which begins with a whole-set
+  // write, and takes the lowest free COM number.
+  WhenModal<CAddServers>([](CAddServers* d) {
+    d->RangePage()->GetNameCheck()->setChecked(false);
+    d->RangePage()->NameEdit()->setText(QStringLiteral("Q410X2"));
+    d->RangePage()->StartEdit()->setText(QStringLiteral("127.0.0.2"));
+    d->RangePage()->ComList()->setCurrentIndex(1);
+    d->OkButton()->click();
+  });
+  dlg.Button(PelmarCommand::kAddServers)->click();
+  QCOMPARE(App().config.Servers, 2u);
+  QCOMPARE(App().config.Records[0].IPAddress, 0x0100007Fu);
+  QCOMPARE(TkcComNumber(App().config.Records[1].PortMap[2].Com), 3u);
+
+  // And again from outside, then the utility's shutdown writes its set.
+  QVERIFY(Tarvikctl({"servers", "add", "127.0.0.3", "--name", "Q410X2"}).startsWith("added index=3"));
+  dlg.accept();
+  const QString listed = Tarvikctl({"servers"});
+  QVERIFY2(listed.startsWith(QStringLiteral("store servers=3 ")), qPrintable(listed));
+  for (const char* ip : {"ip=127.0.0.1 ", "ip=127.0.0.2 ", "ip=127.0.0.3 "})
+    QVERIFY2(listed.contains(QLatin1String(ip)), ip);
 }
 
 QTEST_MAIN(TestCAddServers)
