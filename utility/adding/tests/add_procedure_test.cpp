@@ -55,8 +55,11 @@ class ScriptedHost : public AddServersHost {
   }
   void Skipped(uint32_t a, SkipReason reason) override { skipped[DottedHostOrder(a)] = reason; }
 
+  bool SyncBeforeWrites() override { return syncBeforeWrites && syncBeforeWrites(); }
+
   bool accept = true;
   bool confirmLongWalk = true;
+  std::function<bool()> syncBeforeWrites;
   std::function<void(AddServersChoices&)> edit = [](AddServersChoices&) {};
   std::function<void()> beforeWalk;
   std::vector<int> answers;
@@ -289,6 +292,33 @@ TEST_F(AddProcedureTest, NumbersOfOtherPortsAndOfOurOwnAreNeverGivenTwice) {
   ASSERT_EQ(App().config.Servers, 3u);
   std::vector<uint32_t> given = {Com(0, 2), Com(0, 3), Com(1, 2), Com(1, 3), Com(2, 2), Com(2, 3)};
   EXPECT_EQ(given, (std::vector<uint32_t>{3, 4, 1, 2, 6, 7}));
+}
+
+TEST_F(AddProcedureTest, ServersWrittenElsewhereWhileTheDialogIsOpenAreKeptAndTheirComsAvoided) {
+  // While the dialog is open another process adds a server on COM1/COM2;
+  // the run had chosen COM1 from its list.
+  host.syncBeforeWrites = [] {
+    ServerRecord other{};
+    tarvik::CopyText(other.ServerName, "Q410X2");
+    EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
+    other.IPAddress = StoreOrderAddress(RangeAddress("10.9.9.9"));
+    other.TcpPortCmd = 10000;
+    other.TcpPort7000 = 9999;
+    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, 1);
+    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, 2);
+    EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
+    EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
+    tarvik::app::LoadConfigSet(App().config, nullptr);
+    return true;
+  };
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");
+    c.firstComIndex = 0;  // COM1 when the list was made
+  });
+  ASSERT_EQ(App().config.Servers, 2u);
+  EXPECT_EQ(DottedHostOrder(HostOrderAddress(Server(0).IPAddress)), "10.9.9.9");
+  EXPECT_EQ(Com(1, 2), 3u);
+  EXPECT_EQ(Com(1, 3), 4u);
 }
 
 TEST_F(AddProcedureTest, DuplicatesAreSkippedWithOneWarningEach) {
