@@ -9,6 +9,9 @@
 #include "tarvikcfg.h"
 
 namespace tarvikctl {
+
+int ServersEdit(const Args& args);  // cmd_servers_add.cpp
+
 namespace {
 
 std::string Quoted(const char* field, size_t size) {
@@ -65,6 +68,7 @@ void PrintServer(uint32_t n, const TkcServerRecord& r) {
 }
 
 int Servers(const Args& args) {
+  if (!args.empty() && (args[0] == "add" || args[0] == "remove")) return ServersEdit(args);
   if (!args.empty()) return Fail("servers takes no arguments");
   static TkcConfigSet set;  // 3.8 MB: never on the stack
   set.SizeStamp = TKC_SET_SIZE;
@@ -111,7 +115,8 @@ int Parse(const Args& args) {
   return 0;
 }
 
-const TarvikctlCommand kServers({"servers", "servers", Servers});
+const TarvikctlCommand kServers(
+    {"servers", "servers [add FIRST [LAST] [--com N] [--name NAME] ...|remove INDEX]", Servers});
 const TarvikctlCommand kParse({"parse", "parse NAME", Parse});
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "add_procedure.h"
 #include "app_icons.h"
 #include "app_state.h"
 #include "caboutdlg.h"
@@ -23,10 +24,13 @@
 #include "crestartdrv.h"
 #include "cpelmarserverdlg.h"
 #include "csysinfo.h"
+#include "dialog_add_host.h"
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
+#include "name_fetch.h"
 #include "qt_ui_hooks.h"
+#include "store_sync.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 #include "ui_options.h"
@@ -34,12 +38,6 @@
 namespace {
 
 constexpr int kTickMs = 500;
-
-// Commands of the main window whose dialogs the program does not have yet.
-// Their items and buttons stay grey until the dialogs join the program.
-const PelmarCommand kNotYetBuilt[] = {
-    PelmarCommand::kAddServers,
-};
 
 // The servers pane's menu items that are grey while the Search tab is up.
 const PelmarCommand kGreyOnSearchTab[] = {
@@ -161,7 +159,6 @@ void CPelmarDlg::InitDialog() {
           Qt::QueuedConnection);
   connect(m_serverPane, &CPelmarServerDlg::statusMessage, this,
           [this](const QString& text) { SetStatusText(text.toLatin1().constData()); });
-  for (PelmarCommand command : kNotYetBuilt) m_menu->Enable(command, false);
   m_menu->Enable(PelmarCommand::kRestartDriver, IsAvailable(PelmarCommand::kRestartDriver));
   m_menu->Enable(PelmarCommand::kImport, IsAvailable(PelmarCommand::kImport));
   m_menu->Enable(PelmarCommand::kExport, IsAvailable(PelmarCommand::kExport));
@@ -251,8 +248,10 @@ void CPelmarDlg::SetStatusText(const char* text) {
 }
 
 bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
-  for (PelmarCommand missing : kNotYetBuilt)
-    if (missing == command) return false;
+  // While servers are being added, the tick must not bring these back.
+  if (m_adding && (command == PelmarCommand::kAddServers ||
+                   command == PelmarCommand::kSearchServers || command == PelmarCommand::kExit))
+    return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
   if (command == PelmarCommand::kRestartDriver) return HasRestartDriverDialog();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
@@ -296,7 +295,7 @@ void CPelmarDlg::RunCommand(PelmarCommand command) {
     case C::kWeb: OpenWeb(); break;
     case C::kSearchServers: SearchServers(); break;
     case C::kConfigureUdp: m_searchPane->ConfigureByUdp(); break;
-    default: break;  // grey commands (kNotYetBuilt) never get here
+    default: break;
   }
 }
 
@@ -352,8 +351,35 @@ void CPelmarDlg::RestartDriver() {
 }
 
 void CPelmarDlg::RunAddServers() {
-  // The add-servers procedure joins the program with its dialog; until then
-  // the command is grey and a pending request is dropped.
+  if (m_adding) return;
+  m_adding = true;
+  AddWindowLinks links;
+  links.store = [this] { return m_serverPane->Store(); };
+  links.reload = [this] {
+    m_serverPane->Load();
+    m_serverPane->Rebuild();
+  };
+  links.setStatus = [this](const char* text) { SetStatusText(text); };
+  links.enableCommands = [this](bool on) {
+    for (CIconButton* button : {m_add, m_search, m_exit}) button->setEnabled(on);
+  };
+  links.syncBeforeWrites = [this] {
+    AppState& app = App();
+    if (tarvik::app::SyncBeforeIndexedWrite(app.config, app.stored, &app.restartPending) !=
+        tarvik::app::StoreResult::kReloaded)
+      return false;
+    m_serverPane->Rebuild();
+    return true;
+  };
+  m_stopAdding = false;
+  links.stopRequested = [this] { return m_stopAdding; };
+  DialogAddHost host(this, App().ui.maxVcom, std::move(links));
+  SessionNameFetch fetch(m_session, [this](const std::string& text) { SetStatusText(text.c_str()); });
+  // The walk pumps events while it waits for a device; the flag keeps a
+  // tick from re-enabling the commands or starting a second walk.
+  RunAddServersProcedure(App(), host, fetch);
+  m_adding = false;
+  UpdateCommandStates();
 }
 
 ConfigTransferHost CPelmarDlg::TransferHost() {
@@ -389,7 +415,7 @@ void CPelmarDlg::OnTimerTick() {
   // Requests wait for the search to end rather than run inside its loop.
   if (Searching()) return;
   AppState& app = App();
-  if (app.pendingRequests & kRequestAddServers) {
+  if ((app.pendingRequests & kRequestAddServers) && !m_adding) {
     app.pendingRequests &= ~kRequestAddServers;
     RunAddServers();
   } else if (app.pendingRequests & kRequestRefresh) {
@@ -454,6 +480,12 @@ void CPelmarDlg::keyPressEvent(QKeyEvent* event) {
 bool CPelmarDlg::Searching() const { return m_searchPane && !m_searchPane->CanSearch(); }
 
 void CPelmarDlg::done(int result) {
+  if (m_adding) {
+    // Esc or the close box while servers are being added ends the walk at
+    // the next address; its finish still needs the window.
+    m_stopAdding = true;
+    return;
+  }
   if (Searching()) {
     // Exit, Esc, the close box and a termination request all come here
     // from inside the search loop: end the search first, then close.

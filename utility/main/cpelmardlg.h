@@ -109,4 +109,6 @@ class CPelmarDlg : public QDialog {
   bool m_shutDown = false;
   bool m_closePending = false;
   int m_pendingResult = 0;
+  bool m_adding = false;  // the add-servers procedure runs
+  bool m_stopAdding = false;
 };

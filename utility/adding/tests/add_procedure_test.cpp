@@ -1,0 +1,484 @@
+#include "add_procedure.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "address_range.h"
+#include "app_state.h"
+#include "name_fetch.h"
+#include "server_store.h"
+#include "tarvik/registry.h"
+#include "tarvik/text.h"
+#include "tarvik/ui_hooks.h"
+#include "temp_root.h"
+
+namespace {
+
+using tarvik::kIdCancel;
+using tarvik::kIdOk;
+
+// The front end: answers the dialog with scripted choices and records what
+// the user would see.
+class ScriptedHost : public AddServersHost {
+ public:
+  uint16_t StoreSet() override { return tarvik::app::StoreConfigSet(App().config); }
+  void ReloadSet() override {
+    ++reloads;
+    tarvik::app::LoadConfigSet(App().config, nullptr);
+  }
+  bool ChooseOptions(const FreeComList& freeComs, AddServersChoices* c) override {
+    offered = freeComs;
+    defaults = *c;
+    if (!accept) return false;
+    edit(*c);
+    if (beforeWalk) beforeWalk();
+    return CheckAddServersChoices(c) == nullptr;
+  }
+  bool ConfirmLongWalk(uint64_t addresses) override {
+    confirmed.push_back(addresses);
+    return confirmLongWalk;
+  }
+  void EnableCommands(bool on) override { commandStates.push_back(on); }
+  void SetStatus(const char* text) override { statuses.push_back(text); }
+  int Message(const char* text, unsigned flags) override {
+    messages.push_back(text);
+    flagsShown.push_back(flags);
+    if (answers.empty()) return kIdOk;
+    int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  }
+  void Skipped(uint32_t a, SkipReason reason) override { skipped[DottedHostOrder(a)] = reason; }
+
+  bool SyncBeforeWrites() override { return syncBeforeWrites && syncBeforeWrites(); }
+
+  bool accept = true;
+  bool confirmLongWalk = true;
+  std::function<bool()> syncBeforeWrites;
+  std::function<void(AddServersChoices&)> edit = [](AddServersChoices&) {};
+  std::function<void()> beforeWalk;
+  std::vector<int> answers;
+  FreeComList offered;
+  AddServersChoices defaults;
+  std::vector<uint64_t> confirmed;
+  std::vector<bool> commandStates;
+  std::vector<std::string> statuses;
+  std::vector<std::string> messages;
+  std::vector<unsigned> flagsShown;
+  std::map<std::string, SkipReason> skipped;
+  int reloads = 0;
+};
+
+// Devices by address; an address not listed does not answer.
+class TableNameFetch : public NameFetch {
+ public:
+  NameFetchResult Fetch(const std::string& address, uint32_t port, uint32_t timeoutMs) override {
+    asked.push_back(address);
+    lastPort = port;
+    lastTimeout = timeoutMs;
+    NameFetchResult r;
+    auto it = names.find(address);
+    if (it != names.end()) {
+      r.ok = true;
+      r.name = it->second;
+    }
+    return r;
+  }
+  std::map<std::string, std::string> names;
+  std::vector<std::string> asked;
+  uint32_t lastPort = 0, lastTimeout = 0;
+};
+
+class AddProcedureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAppState();
+    tarvik::RegKey services;
+    ASSERT_EQ(services.Create(TKC_SERVICES_KEY), tarvik::kErrorSuccess);
+    services.Close();
+    ASSERT_EQ(Tkc_RegCheckCreateServiceKey(), TKC_OK);
+    App().config.SizeStamp = TKC_SET_SIZE;
+    App().config.Flags = TKC_FLAGS_FORMAT_MARKER;
+    App().ui.chkSvr = App().ui.chkDup = 1;
+    App().ui.maxVcom = 512;
+    App().devicePort = 10000;  // as the main window starts
+    tarvik::CopyText(App().deviceAddress, "192.168.255.1");
+  }
+
+  // Other serial ports of the machine.
+  void OtherSerialPorts(std::initializer_list<int> coms) {
+    tarvik::RegKey key;
+    ASSERT_EQ(key.Create(TKC_SERIALCOMM_KEY), tarvik::kErrorSuccess);
+    int n = 0;
+    for (int com : coms) {
+      std::string value = "COM" + std::to_string(com);
+      key.SetString("\\Device\\Other" + std::to_string(n++), value.c_str());
+    }
+  }
+  // Takes every COM number but the given ones.
+  void OnlyFree(std::initializer_list<int> free) {
+    std::vector<int> taken;
+    for (int n = 1; n <= 4095; ++n)
+      if (std::find(free.begin(), free.end(), n) == free.end()) taken.push_back(n);
+    tarvik::RegTransaction tx;
+    tarvik::RegKey key;
+    ASSERT_EQ(key.Create(TKC_SERIALCOMM_KEY), tarvik::kErrorSuccess);
+    for (int com : taken)
+      key.SetString("\\Device\\Other" + std::to_string(com), ("COM" + std::to_string(com)).c_str());
+    key.Close();
+    ASSERT_EQ(tx.Commit(), tarvik::kErrorSuccess);
+  }
+
+  AddServersOutcome Run(std::function<void(AddServersChoices&)> edit) {
+    host.edit = std::move(edit);
+    return RunAddServersProcedure(App(), host, fetch);
+  }
+
+  const ServerRecord& Server(int i) { return App().config.Records[i]; }
+  uint32_t Com(int server, int entry) { return TkcComNumber(Server(server).PortMap[entry].Com); }
+  uint32_t StoredCount(const char* name) {
+    uint32_t servers = 0, ports = 0;
+    Tkc_RegReadServersAndPorts(&servers, &ports);
+    return std::string(name) == "Servers" ? servers : ports;
+  }
+
+  tarvik::TempStateRoot root;
+  ScriptedHost host;
+  TableNameFetch fetch;
+};
+
+// A range typed by hand, with every device of it answering "Q410X2".
+void Range(AddServersChoices& c, const char* first, const char* last) {
+  c.rangeStart = first;
+  c.rangeEnd = last;
+  c.getNameAutomatically = false;
+  c.serverName = "Q410X2";
+}
+
+struct EndOctetCase {
+  const char* name;
+  bool gateway;
+  std::vector<std::string> added;
+  std::vector<std::pair<std::string, SkipReason>> skipped;
+};
+
+class EndOctetTest : public AddProcedureTest,
+                     public ::testing::WithParamInterface<EndOctetCase> {};
+
+TEST_P(EndOctetTest, WalksTheTopOfARangeInOrder) {
+  const EndOctetCase& p = GetParam();
+  AddServersOutcome out = Run([&](AddServersChoices& c) {
+    Range(c, "192.168.1.250", "192.168.1.255");
+    c.includeGateway = p.gateway;
+  });
+  EXPECT_FALSE(out.Failed());
+  ASSERT_EQ(App().config.Servers, p.added.size());
+  for (size_t i = 0; i < p.added.size(); ++i)
+    EXPECT_EQ(DottedHostOrder(HostOrderAddress(Server(i).IPAddress)), p.added[i]);
+  for (const auto& [address, reason] : p.skipped) EXPECT_EQ(host.skipped.at(address), reason);
+  EXPECT_EQ(host.skipped.size(), p.skipped.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defaults, EndOctetTest,
+    ::testing::Values(
+        EndOctetCase{"gateway_included",
+                     true,
+                     {"192.168.1.250", "192.168.1.251", "192.168.1.252", "192.168.1.253",
+                      "192.168.1.254"},
+                     {{"192.168.1.255", SkipReason::kBroadcast}}},
+        EndOctetCase{"gateway_left_out",
+                     false,
+                     {"192.168.1.250", "192.168.1.251", "192.168.1.252", "192.168.1.253"},
+                     {{"192.168.1.254", SkipReason::kGateway},
+                      {"192.168.1.255", SkipReason::kBroadcast}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Ranges that add nothing still finish: counts written, restart pending,
+// reload, commands back on.
+TEST_F(AddProcedureTest, EmptyRangesStillFinish) {
+  const std::pair<const char*, const char*> ranges[] = {
+      {"10.0.0.9", "10.0.0.1"},        // start after end
+      {"10.0.0.1", "not an address"},  // end reads as 0.0.0.0
+  };
+  for (const auto& [first, last] : ranges) {
+    App().restartPending = false;
+    host.commandStates.clear();
+    ASSERT_EQ(Tkc_RegWriteServersAndPorts(7, 9), TKC_OK);  // stale counts
+    AddServersOutcome out = Run([&](AddServersChoices& c) { Range(c, first, last); });
+    EXPECT_FALSE(out.Failed()) << first << ".." << last;
+    ASSERT_TRUE(out.dialogAccepted) << first << ".." << last;
+    EXPECT_EQ(App().config.Servers, 0u);
+    EXPECT_EQ(StoredCount("Servers"), 0u);
+    EXPECT_TRUE(App().restartPending);
+    EXPECT_EQ(host.commandStates, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host.statuses.back(), "Status: OK");
+  }
+}
+
+TEST_F(AddProcedureTest, CancelledDialogChangesNothingButTheStore) {
+  host.accept = false;
+  AddServersOutcome out = Run(nullptr);
+  EXPECT_FALSE(out.dialogAccepted);
+  EXPECT_FALSE(App().restartPending);
+  EXPECT_TRUE(host.commandStates.empty());
+  EXPECT_EQ(host.reloads, 0);
+}
+
+TEST_F(AddProcedureTest, DefaultsComeFromTheCurrentDevice) {
+  tarvik::CopyText(App().deviceAddress, "10.1.2.3");
+  tarvik::CopyText(App().deviceName, "Q410X4");
+  App().devicePort = 4001;
+  App().ui.chkSvr = 0;
+  host.accept = false;
+  Run(nullptr);
+  EXPECT_EQ(host.defaults.rangeStart, "10.1.2.3");
+  EXPECT_EQ(host.defaults.rangeEnd, "10.1.2.3");
+  EXPECT_EQ(host.defaults.serverName, "Q410X4");
+  EXPECT_EQ(host.defaults.commandPort, 4001);
+  EXPECT_FALSE(host.defaults.getNameAutomatically);
+  EXPECT_TRUE(host.defaults.skipDuplicates);
+  EXPECT_EQ(host.defaults.ioPort, 9999);
+  EXPECT_EQ(host.defaults.keepAliveSeconds, 120);
+  EXPECT_EQ(host.defaults.connectionBrokenSeconds, 180);
+  EXPECT_EQ(host.defaults.connectTimeoutSeconds, 5);
+}
+
+TEST_F(AddProcedureTest, UnMapGivesEveryEntryComZero) {
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.2");
+    c.mapIoPort = true;
+    c.firstComIndex = -1;
+  });
+  ASSERT_EQ(App().config.Servers, 2u);
+  for (int s = 0; s < 2; ++s)
+    for (int e = 0; e < TKC_PORTMAP_ENTRIES; ++e) EXPECT_EQ(Com(s, e), 0u) << s << "/" << e;
+}
+
+TEST_F(AddProcedureTest, ComNumbersRunOnThroughTheFreeListAcrossServers) {
+  OnlyFree({5, 6, 9});
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.3");
+    c.firstComIndex = 0;  // COM5
+  });
+  EXPECT_EQ(host.offered, (FreeComList{5, 6, 9}));
+  ASSERT_EQ(App().config.Servers, 2u);
+  EXPECT_EQ(Com(0, 2), 5u);
+  EXPECT_EQ(Com(0, 3), 6u);
+  EXPECT_EQ(Com(1, 2), 9u);
+  EXPECT_EQ(Com(1, 3), 0u);  // the list ran out within the second server, which is kept
+  EXPECT_EQ(out.stop, AddStop::kComsUsedUp);
+  EXPECT_TRUE(out.Failed());
+}
+
+TEST_F(AddProcedureTest, NumbersOfOtherPortsAndOfOurOwnAreNeverGivenTwice) {
+  // A server already stored takes COM3 and COM4; another port of the
+  // machine holds COM5.
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");
+    c.firstComIndex = 2;  // COM3
+  });
+  ASSERT_EQ(Com(0, 2), 3u);
+  OtherSerialPorts({5});
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.2", "10.0.0.3");
+    c.firstComIndex = 0;
+  });
+  ASSERT_EQ(App().config.Servers, 3u);
+  std::vector<uint32_t> given = {Com(0, 2), Com(0, 3), Com(1, 2), Com(1, 3), Com(2, 2), Com(2, 3)};
+  EXPECT_EQ(given, (std::vector<uint32_t>{3, 4, 1, 2, 6, 7}));
+}
+
+TEST_F(AddProcedureTest, ServersWrittenElsewhereWhileTheDialogIsOpenAreKeptAndTheirComsAvoided) {
+  // While the dialog is open another process adds a server on COM1/COM2;
+  // the run had chosen COM1 from its list.
+  host.syncBeforeWrites = [] {
+    ServerRecord other{};
+    tarvik::CopyText(other.ServerName, "Q410X2");
+    EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
+    other.IPAddress = StoreOrderAddress(RangeAddress("10.9.9.9"));
+    other.TcpPortCmd = 10000;
+    other.TcpPort7000 = 9999;
+    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, 1);
+    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, 2);
+    EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
+    EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
+    tarvik::app::LoadConfigSet(App().config, nullptr);
+    return true;
+  };
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");
+    c.firstComIndex = 0;  // COM1 when the list was made
+  });
+  ASSERT_EQ(App().config.Servers, 2u);
+  EXPECT_EQ(DottedHostOrder(HostOrderAddress(Server(0).IPAddress)), "10.9.9.9");
+  EXPECT_EQ(Com(1, 2), 3u);
+  EXPECT_EQ(Com(1, 3), 4u);
+}
+
+TEST_F(AddProcedureTest, DuplicatesAreSkippedWithOneWarningEach) {
+  Run([](AddServersChoices& c) { Range(c, "10.0.0.2", "10.0.0.3"); });
+  host.messages.clear();
+  Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.4"); });
+  EXPECT_EQ(host.messages,
+            (std::vector<std::string>{"Skip duplicated IP:10.0.0.2", "Skip duplicated IP:10.0.0.3"}));
+  EXPECT_EQ(App().config.Servers, 4u);
+  EXPECT_EQ(host.skipped.at("10.0.0.3"), SkipReason::kDuplicate);
+}
+
+TEST_F(AddProcedureTest, NameFetchFailureAsksAndCancelEndsTheRangeWithTheFinish) {
+  fetch.names = {{"10.0.0.1", "Q410X2"}, {"10.0.0.4", "Q410X2"}};
+  host.answers = {kIdOk, kIdCancel};
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    c.rangeStart = "10.0.0.1";
+    c.rangeEnd = "10.0.0.4";
+    c.connectTimeoutSeconds = 7;
+    c.commandPort = 4001;
+  });
+  EXPECT_EQ(fetch.asked, (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+  EXPECT_EQ(fetch.lastTimeout, 7000u);
+  EXPECT_EQ(fetch.lastPort, 4001u);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].rfind("Failed to get the server name on IP:10.0.0.2 \n", 0), 0u);
+  EXPECT_EQ(host.flagsShown[0], tarvik::kMbOkCancel | tarvik::kMbIconWarning);
+  EXPECT_EQ(out.stop, AddStop::kCancelled);
+  EXPECT_FALSE(out.Failed());
+  EXPECT_EQ(App().config.Servers, 1u);
+  EXPECT_TRUE(App().restartPending);
+  EXPECT_EQ(App().ui.chkSvr, 1u);
+}
+
+TEST_F(AddProcedureTest, UnknownDeviceStopsTheRangeAndKeepsWhatCameBefore) {
+  fetch.names = {{"10.0.0.1", "Q410X2"}, {"10.0.0.2", "NO-SUCH-MODEL"}, {"10.0.0.3", "Q410X2"}};
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    c.rangeStart = "10.0.0.1";
+    c.rangeEnd = "10.0.0.3";
+  });
+  EXPECT_EQ(out.stop, AddStop::kUnknownDevice);
+  EXPECT_TRUE(out.Failed());
+  EXPECT_EQ(App().config.Servers, 1u);
+  const std::string expected =
+      "Unknown device [NO-SUCH-MODEL], Err: 25\n\nThe device is currently not supported,\n"
+      "please update the Utility and try again!";
+  EXPECT_EQ(host.messages, std::vector<std::string>{expected});
+  EXPECT_NE(std::find(host.statuses.begin(), host.statuses.end(), expected), host.statuses.end());
+}
+
+struct PortRuleCase {
+  const char* name;
+  const char* model;
+  bool mapIo;
+  bool fixedBaud;
+  // Expected COM number and FixedConfig of entries 0, 2, 3.
+  uint32_t com[3];
+  bool fixed[3];
+};
+
+class PortRuleTest : public AddProcedureTest, public ::testing::WithParamInterface<PortRuleCase> {};
+
+TEST_P(PortRuleTest, MapsEntriesByTheModelRules) {
+  const PortRuleCase& p = GetParam();
+  Run([&](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");
+    c.serverName = p.model;
+    c.mapIoPort = p.mapIo;
+    c.fixedBaudrate = p.fixedBaud;
+    c.firstComIndex = 0;
+  });
+  ASSERT_EQ(App().config.Servers, 1u);
+  const int entries[3] = {0, 2, 3};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Com(0, entries[i]), p.com[i]) << "entry " << entries[i];
+    // An I/O port left unmapped reads back from the store as fixed anyway.
+    if (entries[i] == 0 && !p.mapIo) continue;
+    EXPECT_EQ(TkcComFixedConfig(Server(0).PortMap[entries[i]].Com) != 0, p.fixed[i])
+        << "entry " << entries[i];
+  }
+  EXPECT_EQ(Com(0, 1), 0u);  // the command port is never mapped
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, PortRuleTest,
+    ::testing::Values(
+        PortRuleCase{"plain", "Q410X2", false, false, {0, 1, 2}, {false, false, false}},
+        PortRuleCase{"io_port_is_always_fixed", "Q410X2", true, false, {1, 2, 3}, {true, false, false}},
+        PortRuleCase{"fixed_baudrate_everywhere", "Q410X2", false, true, {0, 1, 2}, {false, true, true}},
+        PortRuleCase{"rf030_skips_its_first_port", "RF-030", false, false, {0, 0, 1}, {false, false, false}},
+        PortRuleCase{"nj674_skips_its_first_port", "NJ-674", true, false, {1, 0, 2}, {true, false, false}},
+        PortRuleCase{"r8615_second_port_fixed", "R-8615", false, false, {0, 1, 2}, {false, false, true}},
+        PortRuleCase{"fwr4_first_port_fixed", "FWR-4", false, false, {0, 1, 0}, {false, true, false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AddProcedureTest, PortOptionsAndServerOptionsReachTheRecord) {
+  Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");
+    c.autoFlushMs = 55;
+    c.writeBuffer = true;
+    c.disablePurge = true;
+    c.keepAliveSeconds = 30;
+    c.connectionBrokenSeconds = 0;
+    c.connectTimeoutSeconds = 180;
+    c.commandPort = 4001;
+    c.ioPort = 966;
+  });
+  ASSERT_EQ(App().config.Servers, 1u);
+  const ServerRecord& r = Server(0);
+  EXPECT_EQ(TkcOptAutoFlush(r.PortMap[2].Options), 5u);
+  EXPECT_TRUE(TkcOptWriteBuffer(r.PortMap[2].Options));
+  EXPECT_TRUE(TkcComDisablePurge(r.PortMap[2].Com));
+  EXPECT_EQ(r.KeepAliveTime, 30000u);
+  EXPECT_EQ(r.ConnectionBroken, 0u);
+  EXPECT_EQ(r.ConnectTimeout, 180000u);
+  EXPECT_EQ(r.TcpPortCmd, 4001u);
+  EXPECT_EQ(r.TcpPort7000, 966u);
+  EXPECT_EQ(StoredCount("Servers"), 1u);
+  EXPECT_EQ(StoredCount("Ports"), r.PortNo + 1);
+}
+
+TEST_F(AddProcedureTest, FailedStoreWriteIsReportedAndNotCountedAsAdded) {
+  // The store loses its parameter key after the dialog: every write fails.
+  host.beforeWalk = [] {
+    tarvik::RegKey services;
+    ASSERT_EQ(services.Open(TKC_SERVICES_KEY, tarvik::RegAccess::kFullAccess),
+              tarvik::kErrorSuccess);
+    ASSERT_EQ(services.DeleteTree(TKC_SERVICE_NAME), tarvik::kErrorSuccess);
+  };
+  AddServersOutcome out = Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.2"); });
+  EXPECT_EQ(out.added, 0);
+  EXPECT_EQ(out.writeFailures, 2);
+  EXPECT_TRUE(out.Failed());
+  EXPECT_NE(host.statuses.back(), "Status: OK");
+  EXPECT_TRUE(host.statuses.back().find("2 server(s)") != std::string::npos) << host.statuses.back();
+}
+
+TEST_F(AddProcedureTest, LongWalksAreConfirmedFirst) {
+  host.confirmLongWalk = false;
+  AddServersOutcome out = Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.4.1"); });
+  EXPECT_EQ(host.confirmed, std::vector<uint64_t>{1025});
+  EXPECT_EQ(out.stop, AddStop::kCancelled);
+  EXPECT_EQ(App().config.Servers, 0u);
+  EXPECT_TRUE(host.commandStates.empty());
+
+  host.confirmed.clear();
+  Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.4.0"); });  // 1024: no question
+  EXPECT_TRUE(host.confirmed.empty());
+}
+
+TEST_F(AddProcedureTest, StopRequestEndsTheWalkBetweenAddresses) {
+  struct StoppingHost : ScriptedHost {
+    int asked = 0;
+    bool StopRequested() override { return ++asked >= 3; }
+  } stopping;
+  stopping.edit = [](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.9"); };
+  AddServersOutcome out = RunAddServersProcedure(App(), stopping, fetch);
+  EXPECT_EQ(out.stop, AddStop::kUserStop);
+  EXPECT_EQ(App().config.Servers, 3u);
+  EXPECT_EQ(stopping.commandStates, (std::vector<bool>{false, true}));
+}
+
+}  // namespace
