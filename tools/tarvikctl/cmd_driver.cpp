@@ -300,6 +300,10 @@ int Options(const Args& args) {
 }
 
 int Driver(const Args& args) {
+  // Everything but a look at the state changes the store or the service.
+  const bool looks = args.size() == 1 && args[0] == "status";
+  const bool showsOptions = args.size() == 1 && args[0] == "options";
+  if (!args.empty() && !looks && !showsOptions && RequireWritableStore()) return 1;
   if (!args.empty() && args[0] == "options") return Options(Args(args.begin() + 1, args.end()));
   if (args.size() == 1) {
     if (args[0] == "start") return Start();

@@ -288,6 +288,7 @@ int Remove(const Args& args) {
 }  // namespace
 
 int ServersEdit(const Args& args) {
+  if (RequireWritableStore()) return 1;
   if (args[0] == "add") return Add(args);
   return Remove(args);
 }
