@@ -38,7 +38,9 @@ class TarvikctlFiles : public ConfigFileTest {};
 TEST_F(TarvikctlFiles, ExportOfAnEmptyStoreFailsWithTheUtilityText) {
   const CtlRun run = Tarvikctl("export " + Folder() + "/out.xml");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, "status: 2\nError:2, Configuration exporting failed!\n");
+  EXPECT_EQ(run.out,
+            "status: 2\nError:2, Configuration exporting failed!\n"
+            "tarvikctl: status 2: the store holds no server, so there is nothing to export\n");
 }
 
 TEST_F(TarvikctlFiles, ExportWritesTheFile) {
@@ -55,12 +57,14 @@ TEST_F(TarvikctlFiles, FailedImportNamesTheServerOrTheLine) {
   CtlRun run = Tarvikctl("import " + FixturePath("code28_port_before_name.xml"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
-            "\nstatus: 28\nposition: 1\ndriver failed: 0\nErrorCode:28, Server:1; import operation is canceled!\n");
+            "\nstatus: 28\nposition: 1\ndriver failed: 0\nErrorCode:28, Server:1; import operation is canceled!\n"
+            "tarvikctl: status 28: a port name the server's port layout does not have\n");
   run = Tarvikctl("import " + FixturePath("code20_no_version.cfg"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out,
             "\n>line:1, str:[IP=10.0.0.VAR]"
-            "\nstatus: 20\nposition: 1\ndriver failed: 0\nErrorCode:20, LineNum:1; import operation is canceled!\n");
+            "\nstatus: 20\nposition: 1\ndriver failed: 0\nErrorCode:20, LineNum:1; import operation is canceled!\n"
+            "tarvikctl: status 20: the text file's VERSION line is missing, misplaced or not 1.1\n");
 }
 
 TEST_F(TarvikctlFiles, ImportWithoutADriverServiceWarnsAndCompletes) {

@@ -66,7 +66,8 @@ bool Control(const tarvik::ScManager& manager, const std::string& name, bool sta
   tarvik::ServiceHandle service;
   tarvik::LSTATUS rc = service.Open(manager, name, tarvik::kServiceAllAccess);
   if (rc == tarvik::kErrorSuccess) {
-    rc = start ? service.Start() : service.Stop(nullptr);
+    tarvik::ServiceStatus status;
+    rc = start ? service.Start() : service.Stop(&status);
     if (rc == tarvik::kErrorServiceAlreadyRunning || rc == tarvik::kErrorServiceNotActive) rc = 0;
   }
   if (rc != tarvik::kErrorSuccess) {

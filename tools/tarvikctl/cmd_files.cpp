@@ -11,6 +11,13 @@
 namespace tarvikctl {
 namespace {
 
+// The cause in words comes after the utility's own lines, also when both
+// streams go to one place.
+int FailAfterOutput(const std::string& cause) {
+  std::fflush(stdout);
+  return Fail(cause);
+}
+
 bool EndsWithXml(const std::string& path) {
   return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".xml") == 0;
 }
@@ -21,7 +28,7 @@ int Export(const Args& args) {
   std::printf("status: %u\n", status);
   if (status) {
     std::printf("Error:%u, Configuration exporting failed!\n", status);
-    return Fail(tarvik::words::ConfigStatus(status));
+    return FailAfterOutput(tarvik::words::ConfigStatus(status));
   }
   std::printf("Exporting operation is completed!\n");
   return 0;
@@ -48,7 +55,7 @@ int Import(const Args& args) {
       std::printf(EndsWithXml(args[0]) ? "ErrorCode:%u, Server:%u; import operation is canceled!\n"
                                        : "ErrorCode:%u, LineNum:%u; import operation is canceled!\n",
                   status, where);
-      return Fail(tarvik::words::ConfigStatus(status));
+      return FailAfterOutput(tarvik::words::ConfigStatus(status));
   }
   std::printf("Import operation is completed!\n");
   return 0;

@@ -19,6 +19,7 @@
 #include "modal_helper.h"
 #include "tarvik/ui_hooks.h"
 #include "temp_root.h"
+#include "restart_decline.h"
 #include "ui_hook_double.h"
 
 namespace {
@@ -48,6 +49,7 @@ void TestAddFromSearch::pickedDeviceIsAddedWithConsecutiveComNumbers() {
   if (!InsidePrivateNamespace()) QSKIP("searches broadcast: run inside tests/netns/run-in-netns.sh");
   tarvik::TempStateRoot root;
   UiHookDouble ui;
+  DeclineRestartDriverDialog declineRestart;
   tarvik::SetPumpHook([] { QCoreApplication::processEvents(); });
   ResetAppState();
 

@@ -22,6 +22,7 @@
 #include "modal_helper.h"
 #include "tarvik/ui_hooks.h"
 #include "temp_root.h"
+#include "restart_decline.h"
 #include "ui_hook_double.h"
 
 class TestCAddServers : public QObject {
@@ -50,15 +51,18 @@ class TestCAddServers : public QObject {
   }
   std::unique_ptr<tarvik::TempStateRoot> m_root;
   std::unique_ptr<UiHookDouble> m_ui;
+  std::unique_ptr<DeclineRestartDriverDialog> m_declineRestart;
 };
 
 void TestCAddServers::init() {
   m_root = std::make_unique<tarvik::TempStateRoot>();
   m_ui = std::make_unique<UiHookDouble>();
+  m_declineRestart = std::make_unique<DeclineRestartDriverDialog>();
   ResetAppState();
 }
 
 void TestCAddServers::cleanup() {
+  m_declineRestart.reset();
   m_ui.reset();
   m_root.reset();
 }

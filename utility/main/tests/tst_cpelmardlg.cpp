@@ -22,6 +22,7 @@
 #include "cpelmarmenu.h"
 #include "crestartdrv.h"
 #include "modal_helper.h"
+#include "restart_decline.h"
 #include "store_fixture.h"
 #include "tarvik/registry.h"
 #include "tarvik/text.h"
@@ -92,21 +93,14 @@ class TestCPelmarDlg : public QObject {
  private:
   std::unique_ptr<tarvik::TempStateRoot> m_root;
   std::unique_ptr<UiHookDouble> m_ui;
-  std::unique_ptr<QTimer> m_declineRestart;
+  std::unique_ptr<DeclineRestartDriverDialog> m_declineRestart;
 };
 
 void TestCPelmarDlg::init() {
   m_root = std::make_unique<tarvik::TempStateRoot>();
   m_ui = std::make_unique<UiHookDouble>();
   ResetAppState();
-  // Closing the window with a restart pending brings up the Restart Driver
-  // dialog; these tests decline it, as a user who wants no restart now.
-  m_declineRestart = std::make_unique<QTimer>();
-  connect(m_declineRestart.get(), &QTimer::timeout, [] {
-    if (auto* restart = qobject_cast<CRestartDrv*>(QApplication::activeModalWidget()))
-      restart->reject();
-  });
-  m_declineRestart->start(20);
+  m_declineRestart = std::make_unique<DeclineRestartDriverDialog>();
 }
 
 void TestCPelmarDlg::cleanup() {

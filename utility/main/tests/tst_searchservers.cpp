@@ -18,6 +18,7 @@
 #include "tarvik/ui_hooks.h"
 #include "tarvikcfg.h"
 #include "temp_root.h"
+#include "restart_decline.h"
 #include "ui_hook_double.h"
 
 namespace {
@@ -45,6 +46,7 @@ void TestSearchServers::searchListsTheDevicesAndAPickFillsTheCurrentDevice() {
   if (!InsidePrivateNamespace()) QSKIP("searches broadcast: run inside tests/netns/run-in-netns.sh");
   tarvik::TempStateRoot root;
   UiHookDouble ui;
+  DeclineRestartDriverDialog declineRestart;
   // As the program's own hook: the search loop lets the window run.
   tarvik::SetPumpHook([] { QCoreApplication::processEvents(); });
   ResetAppState();
@@ -107,6 +109,7 @@ void TestSearchServers::exitDuringASearchEndsTheSearchFirst() {
   QFETCH(QString, how);
   tarvik::TempStateRoot root;
   UiHookDouble ui;
+  DeclineRestartDriverDialog declineRestart;
   tarvik::SetPumpHook([] { QCoreApplication::processEvents(); });
   ResetAppState();
   tarvik::RegKey services;
