@@ -22,7 +22,7 @@ echo "package: $deb"
 dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
 
 fail=0
-lintian --fail-on error --no-tag-display-limit "$deb" >"$build/lintian.log" 2>&1 || fail=1
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$build/lintian.log" 2>&1 || fail=1
 cat "$build/lintian.log"
 if [ $fail -ne 0 ] || grep -q '^E: ' "$build/lintian.log"; then
   echo "FAIL: lintian reports errors"
