@@ -17,23 +17,13 @@
 #include "cpelmarsearchdlg.h"
 #include "cpelmarserverdlg.h"
 #include "modal_helper.h"
+#include "netns_guard.h"
+#include "restart_decline.h"
 #include "tarvik/ui_hooks.h"
 #include "temp_root.h"
-#include "restart_decline.h"
 #include "ui_hook_double.h"
 
 namespace {
-
-bool InsidePrivateNamespace() {
-  if (!qEnvironmentVariableIsSet("TARVIK_NETNS_INSIDE")) return false;
-  struct if_nameindex* names = if_nameindex();
-  if (!names) return false;
-  bool onlyLo = true;
-  for (struct if_nameindex* n = names; n->if_index != 0; ++n)
-    onlyLo = onlyLo && strcmp(n->if_name, "lo") == 0;
-  if_freenameindex(names);
-  return onlyLo;
-}
 
 constexpr int kSearchMenuAddServers = 3;
 

@@ -14,25 +14,13 @@
 #include "cpagetabctrl.h"
 #include "cpelmardlg.h"
 #include "cpelmarsearchdlg.h"
+#include "netns_guard.h"
+#include "restart_decline.h"
 #include "tarvik/registry.h"
 #include "tarvik/ui_hooks.h"
 #include "tarvikcfg.h"
 #include "temp_root.h"
-#include "restart_decline.h"
 #include "ui_hook_double.h"
-
-namespace {
-bool InsidePrivateNamespace() {
-  if (!qEnvironmentVariableIsSet("TARVIK_NETNS_INSIDE")) return false;
-  struct if_nameindex* names = if_nameindex();
-  if (!names) return false;
-  bool onlyLo = true;
-  for (struct if_nameindex* n = names; n->if_index != 0; ++n)
-    onlyLo = onlyLo && strcmp(n->if_name, "lo") == 0;
-  if_freenameindex(names);
-  return onlyLo;
-}
-}  // namespace
 
 class TestSearchServers : public QObject {
   Q_OBJECT

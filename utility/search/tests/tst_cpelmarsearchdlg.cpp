@@ -19,6 +19,7 @@
 #include "app_state.h"
 #include "cpelmarsearchdlg.h"
 #include "findra.h"
+#include "netns_guard.h"
 #include "record_fixture.h"
 #include "tarvik/registry.h"
 #include "temp_root.h"
@@ -33,16 +34,6 @@ enum { kPing, kDiagnostic, kConfigureUdp, kAddServers, kGetAliases };
 
 // Started by the harness, in a namespace whose one interface is lo:
 // anywhere else the test must not search.
-bool InsidePrivateNamespace() {
-  if (!qEnvironmentVariableIsSet("TARVIK_NETNS_INSIDE")) return false;
-  struct if_nameindex* names = if_nameindex();
-  if (!names) return false;
-  bool onlyLo = true;
-  for (struct if_nameindex* n = names; n->if_index != 0; ++n) onlyLo = onlyLo && strcmp(n->if_name, "lo") == 0;
-  if_freenameindex(names);
-  return onlyLo;
-}
-
 QStringList Row(const QTreeWidget* list, int row) {
   QStringList texts;
   const QTreeWidgetItem* item = list->topLevelItem(row);

@@ -22,22 +22,13 @@
 #include "cuconfigdev.h"
 #include "findra.h"
 #include "modal_helper.h"
+#include "netns_guard.h"
 #include "temp_root.h"
 #include "ui_hook_double.h"
 
 namespace app = tarvik::app;
 
 namespace {
-
-bool InsidePrivateNamespace() {
-  if (!qEnvironmentVariableIsSet("TARVIK_NETNS_INSIDE")) return false;
-  struct if_nameindex* names = if_nameindex();
-  if (!names) return false;
-  bool onlyLo = true;
-  for (struct if_nameindex* n = names; n->if_index != 0; ++n) onlyLo = onlyLo && strcmp(n->if_name, "lo") == 0;
-  if_freenameindex(names);
-  return onlyLo;
-}
 
 // The configuration commands the simulator received since offset, as sent.
 std::vector<std::string> CommandsSince(std::streamoff offset) {
