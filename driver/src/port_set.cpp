@@ -171,9 +171,16 @@ void PortSet::OnNotices() {
 
 void PortSet::Tick() {
   tick_ = loop_.After(kSettingsPollMs, [this] { Tick(); });
-  for (RelayPort* p : unwatched_) p->OnOpenNotice();
+  // Ports without an inotify watch learn of opens only here. The others
+  // are looked at too: an open that came while a close was still being
+  // handled leaves no notice behind, and one cheap poll a second per free
+  // port finds it.
   for (RelayPort* p : ports_) {
-    if (p->HeldOpen()) p->CheckLineSettings();
+    if (p->HeldOpen()) {
+      p->CheckLineSettings();
+    } else {
+      p->OnOpenNotice();
+    }
   }
 }
 

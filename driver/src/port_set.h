@@ -68,7 +68,7 @@ class PortSet {
   tarvik::UniqueFd inotify_;
   std::map<int, RelayPort*> byWatch_;
   std::vector<RelayPort*> ports_;
-  std::vector<RelayPort*> unwatched_;  // no inotify watch: looked at by the tick
+  std::vector<RelayPort*> unwatched_;  // no inotify watch: opens seen only by the tick
   EventLoop::TimerId tick_, statusTimer_;
   bool stopping_ = false;
 };

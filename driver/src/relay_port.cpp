@@ -99,6 +99,11 @@ void RelayPort::Start() {
 
 // --- the application's side ---------------------------------------------
 
+bool RelayPort::MasterHungUp() const {
+  pollfd p{master_.Get(), POLLIN, 0};
+  return ::poll(&p, 1, 0) >= 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 void RelayPort::OnOpenNotice() {
   if (held_ || !master_.Valid()) return;
   pollfd p{master_.Get(), POLLIN, 0};
@@ -168,7 +173,11 @@ void RelayPort::OnMaster(uint32_t events) {
   if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) ReadApplication();
   if (!master_.Valid() || !masterWatched_) return;
   if (events & EPOLLOUT) WriteApplication();
-  if (events & (EPOLLHUP | EPOLLERR)) {
+  // A close and a quick reopen can fall between two waits: the hang-up
+  // reported here may be over already, and the reopen's notice came while
+  // the port still counted as held. Only a master that is still hung up
+  // means that no application holds the port.
+  if ((events & (EPOLLHUP | EPOLLERR)) && MasterHungUp()) {
     Release();
     return;
   }

@@ -86,6 +86,7 @@ class RelayPort : public VirtualPort {
   void BecomeHeld();
   void Release();
   void OnMaster(uint32_t events);
+  bool MasterHungUp() const;
   void ReadApplication();
   void WriteApplication();
   void OnSocket(uint32_t events);
