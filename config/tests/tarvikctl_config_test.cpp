@@ -1,10 +1,9 @@
 // tarvikctl servers and parse, run as a script would run them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
+#include "program_run.h"
 #include "store_fixture.h"
 
 #ifndef TARVIKCTL_PATH
@@ -19,16 +18,9 @@ struct CtlRun {
 };
 
 CtlRun Tarvikctl(const std::string& args) {
-  const std::string command = std::string(TARVIKCTL_PATH) + " " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  CtlRun run{-1, ""};
-  if (!pipe) return run;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) run.out.append(buf, n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  const tarvik::ProgramRun run =
+      tarvik::RunProgram(TARVIKCTL_PATH, tarvik::SplitWords(args), {"", true});
+  return {run.code, run.out};
 }
 
 class TarvikctlConfigTest : public tkctest::StoreTest {};
@@ -71,7 +63,7 @@ TEST(TarvikctlConfig, ServersWithoutParameterKeyFails) {
 }
 
 TEST(TarvikctlConfig, ParsePrintsTheLayout) {
-  const CtlRun run = Tarvikctl("parse 'XYZ-812:1+2'");
+  const CtlRun run = Tarvikctl("parse XYZ-812:1+2");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out,
             "name=\"XYZ-812:1+2\" portno=3 slotted=1 secondport=0 slotcount=1\n"
@@ -83,7 +75,7 @@ TEST(TarvikctlConfig, ParsePrintsTheLayout) {
 }
 
 TEST(TarvikctlConfig, ParseRefusesUnknownAndOverlongNames) {
-  CtlRun run = Tarvikctl("parse 'Q410X9'");
+  CtlRun run = Tarvikctl("parse Q410X9");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "tarvikctl: unknown device name \"Q410X9\" (status 25)\n");
   run = Tarvikctl("parse " + std::string(50, '4'));

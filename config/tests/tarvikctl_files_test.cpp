@@ -1,10 +1,9 @@
 // tarvikctl export and import, run as a script would run them.
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 
 #include "config_file_test_support.h"
+#include "program_run.h"
 
 #ifndef TARVIKCTL_PATH
 #error "TARVIKCTL_PATH must name the tarvikctl program"
@@ -21,16 +20,9 @@ struct CtlRun {
 };
 
 CtlRun Tarvikctl(const std::string& args) {
-  const std::string command = std::string(TARVIKCTL_PATH) + " " + args + " 2>&1";
-  CtlRun run{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  const tarvik::ProgramRun run =
+      tarvik::RunProgram(TARVIKCTL_PATH, tarvik::SplitWords(args), {"", true});
+  return {run.code, run.out};
 }
 
 class TarvikctlFiles : public ConfigFileTest {};

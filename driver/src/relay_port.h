@@ -40,7 +40,7 @@
 #include "settings_sender.h"
 #include "tarvik/unique_fd.h"
 #include "virtual_port.h"
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 namespace vonderil {
 

@@ -14,7 +14,7 @@
 #include "tarvik/service_manager.h"
 #include "tarvik/unique_fd.h"
 #include "temp_root.h"
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 namespace vonderil {
 

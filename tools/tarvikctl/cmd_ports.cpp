@@ -5,7 +5,7 @@
 
 #include "command.h"
 #include "tarvik/state_root.h"
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 namespace tarvikctl {
 namespace {

@@ -1,7 +1,7 @@
 #include "held_ports.h"
 
 #include "tarvik/text.h"
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 std::vector<uint32_t> ReadHeldComPorts(const std::string& runDirectory) {
   vonderil::PortStatusFile file;

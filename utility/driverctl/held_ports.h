@@ -1,7 +1,7 @@
 // Which virtual COM ports an application still holds open, as the running
-// driver stand-in lists them in its port table (driver/include/vonderil/
-// port_status.h). A stop that does not finish names these ports, so the
-// administrator knows which program to close.
+// driver stand-in lists them in its port table (tarvik/port_status.h). A
+// stop that does not finish names these ports, so the administrator knows
+// which program to close.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -20,7 +20,7 @@
 #include "czorn3.h"
 #include "modal_helper.h"
 #include "record_fixture.h"
-#include "server_device_words.h"
+#include "device_words.h"
 #include "tarvik/registry.h"
 #include "temp_root.h"
 #include "tkcenc2.h"

@@ -2,40 +2,27 @@
 // command port on loopback, with its data ports as plain listeners (or a
 // bound socket that does not listen, which refuses every connect).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_server.h"
+#include "program_run.h"
 
 namespace {
 
 using devsim::CommandFault;
 using devsim::CommandPortSettings;
 
-struct Outcome {
-  int code = -1;
-  std::string out, err;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using Outcome = tarvik::ProgramRun;
 
 // A socket bound to 127.0.0.1:port; listening or not.
 class PortSocket {
@@ -91,28 +78,8 @@ class DeviceDiag : public ::testing::Test {
   }
   std::string Port(int offset = 0) { return std::to_string(server_->Port() + offset); }
 
-  Outcome Tarvikctl(std::vector<std::string> args) {
-    const std::string out = root_ + "/out", err = root_ + "/err";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("TARVIK_ROOT", root_.c_str(), 1);
-      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      std::vector<char*> argv{const_cast<char*>(TARVIKCTL_PATH)};
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(TARVIKCTL_PATH, argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
+  Outcome Tarvikctl(const std::vector<std::string>& args) {
+    return tarvik::RunProgram(TARVIKCTL_PATH, args, {root_});
   }
 
   // The report with each step's time taken out (times are not compared).

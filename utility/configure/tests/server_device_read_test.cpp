@@ -10,7 +10,7 @@
 #include "czorn3.h"
 #include "device_view_recorder.h"
 #include "server_device_read.h"
-#include "server_device_words.h"
+#include "device_words.h"
 #include "tkcenc2.h"
 
 namespace {

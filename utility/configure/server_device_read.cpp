@@ -1,7 +1,7 @@
 #include "server_device_read.h"
 
 #include "app_texts.h"
-#include "server_device_words.h"
+#include "device_words.h"
 #include "tarvik/ui_hooks.h"
 
 namespace tarvik::device {

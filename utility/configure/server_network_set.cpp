@@ -2,7 +2,7 @@
 
 #include "app_texts.h"
 #include "cmip.h"
-#include "server_device_words.h"
+#include "device_words.h"
 #include "tarvik/ui_hooks.h"
 
 namespace tarvik::device {

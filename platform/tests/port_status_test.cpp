@@ -1,4 +1,4 @@
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,10 @@
-// The port page's widget-free rules: the reply parse per kind of port, the
-// data format a choice makes, the COM numbers offered and the interval.
+// The port settings a reply gives per kind of port, as list positions, and
+// the data format a choice in those lists makes.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "port_format.h"
-#include "port_map_choice.h"
 #include "port_payload.h"
 
 namespace {
@@ -77,43 +75,6 @@ TEST(PortFormat, FirstCharactersOfTheChosenEntries) {
   EXPECT_FALSE(BuildDataFormat(true, 2, 0, 0, format));
   EXPECT_FALSE(BuildDataFormat(true, 0, 3, 0, format));
   EXPECT_FALSE(BuildDataFormat(false, 0, 0, 2, format));
-}
-
-TEST(ComChoices, OwnNumberIsOfferedAlthoughTheConfigurationUsesIt) {
-  static uint8_t occupied[kComNumbers], own[kComNumbers], inUse[kComNumbers];
-  std::memset(occupied, 0, sizeof occupied);
-  std::memset(own, 0, sizeof own);
-  occupied[0] = occupied[2] = 1;  // COM1 and COM3: other serial ports
-  own[6] = own[7] = 1;            // COM7 (this port) and COM8 (another)
-  BuildComInUse(occupied, own, 7, inUse);
-  EXPECT_EQ(FreeComNumbers(inUse, 9), (std::vector<uint32_t>{2, 4, 5, 6, 7, 9}));
-  // Another port's number is never offered, not even when it is ours too.
-  BuildComInUse(occupied, own, 3, inUse);
-  EXPECT_EQ(FreeComNumbers(inUse, 9), (std::vector<uint32_t>{2, 3, 4, 5, 6, 9}));
-  EXPECT_EQ(FreeComNumbers(inUse, 100000).size(), size_t(kComNumbers - 3));
-}
-
-TEST(ComChoices, ListTextsAndBack) {
-  EXPECT_EQ(ComListText(0), "UnMap");
-  EXPECT_EQ(ComListText(4095), "COM4095");
-  EXPECT_EQ(ComFromListText("COM12"), 12u);
-  for (const char* text : {"UnMap", "", "COM", "COM0x", "COM4096", "com5", "COM99999"})
-    EXPECT_EQ(ComFromListText(text), 0u) << text;
-}
-
-TEST(FlushInterval, AcceptedFromTenToFiveHundred) {
-  uint32_t ms = 0;
-  for (const char* bad : {"5", "9", "501", "", "5O", "-10", "0010000"})
-    EXPECT_FALSE(ParseFlushInterval(bad, &ms)) << bad;
-  EXPECT_TRUE(ParseFlushInterval("500", &ms));
-  EXPECT_EQ(ms, 500u);
-  EXPECT_TRUE(ParseFlushInterval("10", &ms));
-  EXPECT_EQ(ms, 10u);
-  EXPECT_EQ(InitialFlushIntervalMs(0), 50u);
-  EXPECT_EQ(InitialFlushIntervalMs(1), 10u);
-  EXPECT_EQ(InitialFlushIntervalMs(50), 500u);
-  EXPECT_EQ(InitialFlushIntervalMs(51), 50u);
-  EXPECT_EQ(InitialFlushIntervalMs(0xFFFFFFFFu), 50u);
 }
 
 }  // namespace

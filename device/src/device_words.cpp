@@ -1,4 +1,4 @@
-#include "server_device_words.h"
+#include "device_words.h"
 
 #include <cstring>
 

@@ -1,20 +1,17 @@
 // tarvikctl device ... run as a program against a simulated device on
 // loopback: what the user reads and what reaches the device.
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_server.h"
+#include "program_run.h"
 #include "tkcenc2.h"
 #if __has_include("tarvikcfg.h")
 #include "cmip.h"
@@ -28,18 +25,7 @@ namespace {
 using devsim::CommandFault;
 using devsim::CommandPortSettings;
 
-struct Outcome {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using Outcome = tarvik::ProgramRun;
 
 class TarvikctlDevice : public ::testing::Test {
  protected:
@@ -59,29 +45,8 @@ class TarvikctlDevice : public ::testing::Test {
   }
   std::string Port() { return std::to_string(server->Port()); }
 
-  Outcome Tarvikctl(std::vector<std::string> args) {
-    const std::string out = root_ + "/out", err = root_ + "/err";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("TARVIK_ROOT", root_.c_str(), 1);
-      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      ::dup2(o, 1);
-      ::dup2(e, 2);
-      std::vector<char*> argv;
-      argv.push_back(const_cast<char*>(TARVIKCTL_PATH));
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(TARVIKCTL_PATH, argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Outcome run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
+  Outcome Tarvikctl(const std::vector<std::string>& args) {
+    return tarvik::RunProgram(TARVIKCTL_PATH, args, {root_});
   }
 
   std::unique_ptr<CommandServer> server;

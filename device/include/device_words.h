@@ -1,5 +1,6 @@
-// The words the server configuration shows for what the device reports,
-// and the saved password in plain form.
+// The words a front end shows for what a device reports (Configure Server's
+// device page, tarvikctl device info and diag), and the saved password of a
+// server record in plain form.
 #pragma once
 #include <cstddef>
 #include <cstdint>

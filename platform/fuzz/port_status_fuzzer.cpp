@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "vonderil/port_status.h"
+#include "tarvik/port_status.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vonderil::PortStatusFile file;
