@@ -32,4 +32,11 @@ PortRules PortRulesFor(const std::string& serverName, int entry);
 PortParse ParsePortPayload(const char* payload, const std::string& serverName, int entry,
                            PortPageValues* values);
 
+// The list positions of a data format text such as "7E2" for this port,
+// checked by the same rules its replies are read with, so that nothing is
+// sent that the port would then report as a bad item. False, with *values
+// untouched, when the port does not take the format.
+bool FormatPositions(const char* format, const std::string& serverName, int entry,
+                     PortPageValues* values);
+
 }  // namespace tarvik::device

@@ -53,4 +53,18 @@ PortParse ParsePortPayload(const char* payload, const std::string& serverName, i
   return parsed;
 }
 
+bool FormatPositions(const char* format, const std::string& serverName, int entry,
+                     PortPageValues* values) {
+  if (!IsDataFormatText(format)) return false;
+  // Read as a reply: any baud rate, then the three items (the comma keeps
+  // the data bits out of the baud rate's digits).
+  const std::string payload = std::string("1,") + format;
+  PortPageValues read;
+  if (ParsePortPayload(payload.c_str(), serverName, entry, &read) != PortParse::kOk) return false;
+  values->dataBits = read.dataBits;
+  values->parity = read.parity;
+  values->stopBits = read.stopBits;
+  return true;
+}
+
 }  // namespace tarvik::device

@@ -61,6 +61,37 @@ TEST(PortPayload, LimitedPortsAreTheFirstDataPortsOfFourModelFamilies) {
   EXPECT_FALSE(IsLimitedPort("XYZ-2", 2));
 }
 
+// A format typed on a command line is taken by the rules a reply of that
+// port is read with, so it is never one the port then reports as bad.
+TEST(PortFormat, FormatTextToListPositionsByThePortsRules) {
+  struct Row {
+    const char* name;
+    int entry;
+    const char* format;
+    bool taken;
+    int dataBits, parity, stopBits;
+  };
+  const Row rows[] = {
+      {"3147", 4, "5N1", true, 0, 0, 0},  // the data bits are not a baud rate digit
+      {"3147", 4, "8S2", true, 3, 4, 1},
+      {"Q410X-4", 2, "7O1", true, 0, 2, 0},
+      {"Q410X-4", 2, "5N1", false, -1, -1, -1},
+      {"Q410X-4", 2, "8M1", false, -1, -1, -1},
+      {"Q410X-4", 2, "8N2", false, -1, -1, -1},
+      {"WYB-2000", 2, "8N2", true, 3, 0, 1},
+      {"3147", 4, "8N", false, -1, -1, -1},
+      {"3147", 4, "8N12", false, -1, -1, -1},
+  };
+  for (const Row& row : rows) {
+    PortPageValues values;
+    EXPECT_EQ(FormatPositions(row.format, row.name, row.entry, &values), row.taken)
+        << row.name << " " << row.format;
+    EXPECT_EQ(values.dataBits, row.dataBits) << row.format;
+    EXPECT_EQ(values.parity, row.parity) << row.format;
+    EXPECT_EQ(values.stopBits, row.stopBits) << row.format;
+  }
+}
+
 TEST(PortFormat, FirstCharactersOfTheChosenEntries) {
   char format[4];
   ASSERT_TRUE(BuildDataFormat(false, 3, 0, 0, format));

@@ -139,7 +139,9 @@ TEST_F(TarvikctlDevice, SetNetworkFailures) {
 }
 
 TEST_F(TarvikctlDevice, PortReadsAndWrites) {
-  Start();
+  CommandPortSettings settings;
+  settings.name = "WYB-2000";  // its first data ports take two stop bits
+  Start(settings);
   Outcome run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port()});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, "Baud rate : 9600\nData Bits : 8\nParity Bit : None\nStop Bits : 1\n");
@@ -148,7 +150,34 @@ TEST_F(TarvikctlDevice, PortReadsAndWrites) {
                    "--format", "7E2"});
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, "Baud rate : 115200\nData Bits : 7\nParity Bit : Even\nStop Bits : 2\n");
-  EXPECT_EQ(server->Received(), "062115200\r0727E2\r162\r");
+  // The name decides the port's rules; only what differs from the settings
+  // read is sent, then read back.
+  EXPECT_EQ(server->Received(), "10\r162\r062115200\r0727E2\r162\r");
+  server->ClearReceived();
+  run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port(), "--baud", "115200"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(server->Received(), "10\r162\r");
+}
+
+// A limited port offers only 7 or 8 data bits and no mark or space parity,
+// and the first data ports of most models one stop bit: the dialog's lists
+// and its reply rules. Nothing is sent that the port cannot take.
+TEST_F(TarvikctlDevice, PortRefusesAFormatTheLimitedPortDoesNotTake) {
+  Start();  // a Q410X-2: its data ports 1 and 2 are limited
+  for (const char* format : {"5N1", "8M1", "7E2"}) {
+    server->ClearReceived();
+    const Outcome run =
+        Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port(), "--format", format});
+    EXPECT_EQ(run.code, 1) << format;
+    EXPECT_EQ(run.err, std::string("tarvikctl: --format ") + format +
+                           ": this port takes data bits 7, 8, parity None, Even, Odd and stop "
+                           "bits 1\n");
+    EXPECT_EQ(server->Received(), "10\r162\r") << format;
+  }
+  const Outcome run =
+      Tarvikctl({"device", "port", "127.0.0.1", "2", "--port", Port(), "--format", "7O1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Baud rate : 9600\nData Bits : 7\nParity Bit : Odd\nStop Bits : 1\n");
 }
 
 TEST_F(TarvikctlDevice, PortFailures) {

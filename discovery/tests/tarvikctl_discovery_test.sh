@@ -23,8 +23,16 @@ grep -q 'recv 10.77.0.1:[0-9]* KORVAXQ410X,01,TO=02:4E:A7:00:00:01,ALIAS=moved,I
 
 "$ctl" udp-config 02:4E:A7:00:00:99 --alias x --time 1000 2>/dev/null && fail "unknown MAC accepted"
 "$ctl" udp-config 02:4E:A7:00:00:01 --ip 1.2.3 --time 1000 2>/dev/null && fail "invalid address accepted"
+before=$(grep -c '^recv ' "$log")
 err=$("$ctl" udp-config 02:4E:A7:00:00:01 --time 1000 2>&1) && fail "nothing to change accepted"
-[[ $err == *"Q410X-2 [02:4E:A7:00:00:01]: Configuration failiure, error=-9"* ]] || fail "message: $err"
+[[ $err == *"nothing to change"* ]] || fail "message: $err"
+[ "$(grep -c '^recv ' "$log")" = "$before" ] || fail "searched although nothing was to change"
+# The dialog's checks: with DHCP off every address must be valid, and the
+# report is the dialog's.
+err=$("$ctl" udp-config 02:4E:A7:00:00:01 --mask 255.255.0 --time 1000 2>&1) && fail "bad mask accepted"
+[[ $err == *"Invalid Sub-net Mask!"* ]] || fail "mask message: $err"
+out=$("$ctl" udp-config 02:4E:A7:00:00:01 --alias again --time 1000) || fail "udp-config again"
+[[ $out == *"Confirmed: 1, no answer: 0, refused: 0, other errors: 0."* ]] || fail "report: $out"
 
 # With a second interface in the namespace both commands refuse before
 # sending anything.

@@ -11,23 +11,20 @@
 // saved password are the defaults.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "cmip.h"
 #include "command.h"
-#include "czorn3.h"
-#include "port_settings.h"
 #include "tarvik/text.h"
+#include "tarvik/ui_hooks.h"
+#include "tarvikdev.h"
 
-#include "tkcenc2.h"
-#if __has_include("tarvikcfg.h")
 #include "tarvik/state_root.h"
 #include "tarvikcfg.h"
-#define TARVIKCTL_DEVICE_STORE 1
-#endif
 
 namespace tarvikctl {
 namespace {
@@ -47,6 +44,7 @@ struct DeviceOptions {
   bool timeoutGiven = false;
   std::string savedPassword;  // plain, from the store
   bool configured = false;
+  TkcServerRecord record{};  // the configured server, when configured
 };
 
 bool ParseNumber(const std::string& text, uint32_t low, uint32_t high, uint32_t* out) {
@@ -121,10 +119,6 @@ bool ParseOptions(const Args& args, const std::string& allowed, DeviceOptions* o
   return true;
 }
 
-#if TARVIKCTL_DEVICE_STORE
-// The key text under which the utility saves device passwords.
-constexpr char kSavedPasswordKey[] = "MORVEL.Dastra.Pq";
-
 // When the address is that of a configured server, its command port,
 // connect time-out and saved password become the defaults (options given
 // on the command line still win). A missing store has no servers.
@@ -134,7 +128,7 @@ bool LookupConfiguredServer(DeviceOptions* o) {
   if (Tkc_RegReadServersAndPorts(&servers, &ports) != TKC_OK) return false;
   CMIP ip;
   const uint32_t address = ip.SetTextGetValue(o->address.c_str());
-  TkcServerRecord record;
+  TkcServerRecord& record = o->record;
   for (uint32_t i = 0; i < servers; ++i) {
     if (Tkc_RegReadOneServer(i, &record, sizeof record) != TKC_OK || record.IPAddress != address) {
       continue;
@@ -142,18 +136,12 @@ bool LookupConfiguredServer(DeviceOptions* o) {
     o->configured = true;
     if (!o->portGiven) o->port = record.TcpPortCmd;
     if (!o->timeoutGiven && record.ConnectTimeout != 0) o->timeoutMs = record.ConnectTimeout;
-    record.PW[sizeof record.PW - 1] = '\0';
-    char plain[TKCENC2_PASSWORD_SIZE + 1] = {};
-    // A text that does not decode counts as no saved password.
-    if (TkcEnc2_Decode(record.PW, kSavedPasswordKey, plain) == 0) o->savedPassword = plain;
+    o->savedPassword = tarvik::device::DecodeSavedPassword(record.PW, sizeof record.PW);
     return true;
   }
+  record = TkcServerRecord{};
   return false;
 }
-#else
-// Built without the configuration library: no configured servers to ask.
-bool LookupConfiguredServer(DeviceOptions*) { return false; }
-#endif
 
 std::string Where(const DeviceOptions& o) { return o.address + ":" + std::to_string(o.port); }
 
@@ -184,16 +172,6 @@ void UnlockOrWarn(CZorn3* session, const DeviceOptions& o) {
 }
 
 }  // namespace
-
-// Shared with device diag.
-const char* LockStateText(uint32_t state) {
-  switch (state) {
-    case 0: return "Locked";
-    case 1: return "Unlocked";
-    case 2: return "Disabled";
-    default: return "Unknown";
-  }
-}
 
 int DeviceDiag(const Args& args);  // cmd_device_diag.cpp
 
@@ -232,15 +210,13 @@ int Info(const Args& args) {
       session.Close();
       return Fail(Where(o) + ": no answer to \"" + status + "\"");
     }
-    std::string shown = value;
-    if (row.get == &CZorn3::GetShareMode) {
-      if (shown == "0") shown = "0, Shared";
-      if (shown == "1") shown = "1, Non-shared";
-    }
+    const std::string shown =
+        row.get == &CZorn3::GetShareMode ? tarvik::device::ShareModeText(value) : value;
     std::printf("%s%s\n", row.label, shown.c_str());
   }
   UnlockOrWarn(&session, o);
-  std::printf("Password Setting: %s\n", LockStateText(session.QueryLockStatus()));
+  std::printf("Password Setting: %s\n",
+              tarvik::device::LockStateText(session.QueryLockStatus()));
   session.Close();
   return 0;
 }
@@ -270,16 +246,52 @@ int SetNetwork(const Args& args) {
   return 0;
 }
 
-const char* ParityName(char letter) {
-  switch (letter) {
-    case 'N': return "None";
-    case 'E': return "Even";
-    case 'O': return "Odd";
-    case 'M': return "Mark";
-    case 'S': return "Space";
-    default: return "N/A";
+using tarvik::device::PortDeviceSettings;
+using tarvik::device::PortPageValues;
+
+// The index of the port mapping that stands for a device port: the
+// configured server's own mapping where it has one, else the layout every
+// record has (data port n in entry n + 1). It decides the port's rules.
+int EntryOfDevicePort(const DeviceOptions& o, uint32_t devicePort) {
+  if (o.configured) {
+    const uint32_t last = std::min<uint32_t>(o.record.PortNo + 1, TKC_PORTMAP_ENTRIES - 1);
+    for (uint32_t e = 2; e <= last; ++e) {
+      if (TkcComDevicePort(o.record.PortMap[e].Com) == devicePort) return static_cast<int>(e);
+    }
   }
+  return devicePort == 0 ? 0 : static_cast<int>(devicePort + 1);
 }
+
+// The device's name decides which values a port accepts: the configured
+// server's, else the one the device gives now (empty when it does not).
+std::string DeviceName(CZorn3* session, const DeviceOptions& o) {
+  if (o.configured) return o.record.ServerName;
+  char name[CZorn3::kReplySize] = {};
+  if (session->Connect() == 0) session->GetDeviceName(name, sizeof name);
+  session->Close();
+  return name;
+}
+
+std::string Item(const std::vector<const char*>& items, int position) {
+  return position >= 0 && position < static_cast<int>(items.size()) ? items[position] : "N/A";
+}
+
+std::string Items(const std::vector<const char*>& items) {
+  std::string text;
+  for (const char* item : items) text += (text.empty() ? "" : ", ") + std::string(item);
+  return text;
+}
+
+// The procedure's failures reach the user as this command's one line, not
+// as a second copy from the message box it would show in the utility.
+class QuietMessageBoxes {
+ public:
+  QuietMessageBoxes() {
+    tarvik::SetMessageBoxHook(
+        [](const std::string&, const std::string&, unsigned) { return tarvik::kIdOk; });
+  }
+  ~QuietMessageBoxes() { tarvik::SetMessageBoxHook(nullptr); }
+};
 
 int Port(const Args& args) {
   DeviceOptions o;
@@ -298,27 +310,39 @@ int Port(const Args& args) {
   }
   LookupConfiguredServer(&o);
   CZorn3 session;
-  int exitCode = 0;
-  if (!Open(&session, o, nullptr, &exitCode)) return exitCode;
-  if ((!o.baud.empty() && session.SetPortBaudRate(devicePort, o.baud.c_str()) != 0) ||
-      (!o.format.empty() && session.SetPortDataFormat(devicePort, o.format.c_str()) != 0)) {
-    const std::string status = session.StatusText();
-    session.Close();
-    return Fail(Where(o) + ": Error: " + status);
+  session.Address().SetText(o.address.c_str());
+  session.SetPort(o.port);
+  session.SetTimeout(o.timeoutMs);
+  const int entry = EntryOfDevicePort(o, devicePort);
+  const std::string name = DeviceName(&session, o);
+  PortDeviceSettings settings(session, name, entry, devicePort);
+  const bool limited = settings.Limited();
+  QuietMessageBoxes quiet;
+
+  bool read = settings.Read();
+  if (!o.baud.empty() || !o.format.empty()) {
+    PortPageValues lists = settings.ReadValues();
+    if (!o.format.empty() &&
+        !tarvik::device::FormatPositions(o.format.c_str(), name, entry, &lists)) {
+      const bool oneStopBit = tarvik::device::PortRulesFor(name, entry).oneStopBitOnly;
+      return Fail("--format " + o.format + ": this port takes data bits " +
+                  Items(tarvik::device::DataBitsItems(limited)) + ", parity " +
+                  Items(tarvik::device::ParityItems(limited)) + " and stop bits " +
+                  (oneStopBit ? "1" : "1, 2"));
+    }
+    const std::string baud = o.baud.empty() ? settings.ReadValues().baud : o.baud;
+    const PortDeviceSettings::WriteResult written = settings.Write(baud, lists);
+    if (written == PortDeviceSettings::WriteResult::kFailed) {
+      return Fail(Where(o) + ": " + settings.StatusLine());
+    }
+    if (written == PortDeviceSettings::WriteResult::kWritten) read = settings.Read();
   }
-  char payload[20];
-  tarvik::device::PortSettings settings;
-  const bool read = session.GetPortSettings(devicePort, payload, sizeof payload) == 0 &&
-                    tarvik::device::ParsePortSettings(payload, tarvik::device::PortRules(),
-                                                      &settings) == tarvik::device::PortParse::kOk;
-  const std::string status = session.StatusText();
-  session.Close();
-  if (!read) return Fail(Where(o) + ": Err:" + status);
-  const char na[] = "N/A";
-  const std::string dataBits = settings.dataBits ? std::string(1, settings.dataBits) : na;
-  const std::string stopBits = settings.stopBits ? std::string(1, settings.stopBits) : na;
-  std::printf("Baud rate : %s\nData Bits : %s\nParity Bit : %s\nStop Bits : %s\n",
-              settings.baud.c_str(), dataBits.c_str(), ParityName(settings.parity), stopBits.c_str());
+  if (!read) return Fail(Where(o) + ": " + settings.StatusLine());
+  const PortPageValues& v = settings.ReadValues();
+  std::printf("Baud rate : %s\nData Bits : %s\nParity Bit : %s\nStop Bits : %s\n", v.baud.c_str(),
+              Item(tarvik::device::DataBitsItems(limited), v.dataBits).c_str(),
+              Item(tarvik::device::ParityItems(limited), v.parity).c_str(),
+              Item(tarvik::device::StopBitsItems(), v.stopBits).c_str());
   return 0;
 }
 

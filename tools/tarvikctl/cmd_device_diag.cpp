@@ -14,6 +14,7 @@
 #include "cmip.h"
 #include "command.h"
 #include "czorn3.h"
+#include "device_words.h"
 #include "port_settings.h"
 #include "tarvik/clock.h"
 #include "tarvik/text.h"
@@ -23,8 +24,6 @@
 #endif
 
 namespace tarvikctl {
-
-const char* LockStateText(uint32_t state);  // cmd_device.cpp
 
 namespace {
 
@@ -160,7 +159,7 @@ int DeviceDiag(const Args& args) {
   }
   steps.Begin();
   const uint32_t lock = session.QueryLockStatus();
-  steps.End("Lock state", LockStateText(lock), lock <= 2);
+  steps.End("Lock state", tarvik::device::LockStateText(lock), lock <= 2);
 
   std::vector<uint32_t> ports;
   steps.Begin();

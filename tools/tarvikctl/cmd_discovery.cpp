@@ -1,7 +1,6 @@
 // tarvikctl search / udp-config: the search pane's list and its UDP
 // configuration from the command line. Both broadcast, so both run only in
 // a network namespace that holds nothing but lo.
-#include <arpa/inet.h>
 #include <strings.h>
 
 #include <cstdio>
@@ -13,8 +12,12 @@
 #include "command.h"
 #include "findra.h"
 #include "model_filter.h"
+#include "config_ok.h"
 #include "search_rows.h"
+#include "send_config.h"
 #include "tarvik/clock.h"
+#include "tarvik/ui_hooks.h"
+#include "udp_config_table.h"
 
 namespace tarvikctl {
 namespace {
@@ -83,41 +86,57 @@ int Search(const Args& args) {
   return 0;
 }
 
-bool ValidAddress(const std::string& text) {
-  in_addr a;
-  return inet_pton(AF_INET, text.c_str(), &a) == 1;
+// The configure procedure's report goes to this command's streams: all
+// confirmed to standard output, else every line to standard error.
+void PrintReport(const char* text, unsigned flags) {
+  const bool confirmed = (flags & tarvik::kMbIconMask) == tarvik::kMbIconInformation;
+  std::string line;
+  for (const char* p = text;; ++p) {
+    if (*p == '\n' || *p == '\0') {
+      if (confirmed) {
+        std::printf("%s\n", line.c_str());
+      } else {
+        std::fprintf(stderr, "tarvikctl: %s\n", line.c_str());
+      }
+      line.clear();
+      if (*p == '\0') break;
+    } else {
+      line += *p;
+    }
+  }
 }
 
+// One device, found by its MAC address in a fresh search, through the UDP
+// configuration dialog's own checks and sending: the fields not given keep
+// what the device reports, as the dialog shows them.
 int UdpConfig(const Args& args) {
   const char* usage =
       "usage: tarvikctl udp-config MAC [--alias A] [--ip I] [--mask M] [--gateway G] "
       "[--dhcp 0|1] [--time MS]";
   if (args.empty() || args[0][0] == '-') return Fail(usage);
   const std::string mac = args[0];
-  std::string alias, ip, mask, gateway;
-  bool hasAlias = false, hasIp = false, hasMask = false, hasGateway = false, hasDhcp = false;
-  int dhcp = 0;
+  struct Given {
+    bool set = false;
+    std::string value;
+  } alias, ip, mask, gateway, dhcp;
   unsigned searchMs = kPaneSearchTimeMs;
   for (size_t i = 1; i < args.size(); ++i) {
     if (i + 1 >= args.size()) return Fail(usage);
     const std::string& key = args[i];
     const std::string& value = args[++i];
-    if (key == "--alias") {
-      alias = value;
-      hasAlias = true;
-    } else if (key == "--ip" || key == "--mask" || key == "--gateway") {
-      if (!ValidAddress(value)) return Fail("invalid address \"" + value + "\" for " + key);
-      (key == "--ip" ? ip : key == "--mask" ? mask : gateway) = value;
-      (key == "--ip" ? hasIp : key == "--mask" ? hasMask : hasGateway) = true;
-    } else if (key == "--dhcp" && (value == "0" || value == "1")) {
-      dhcp = value == "1";
-      hasDhcp = true;
-    } else if (key == "--time" && ParseTime(value, &searchMs)) {
-    } else {
+    Given* given = key == "--alias" ? &alias : key == "--ip" ? &ip : key == "--mask" ? &mask
+                 : key == "--gateway" ? &gateway : key == "--dhcp" ? &dhcp : nullptr;
+    if (given) {
+      if (given == &dhcp && value != "0" && value != "1") return Fail(usage);
+      given->set = true;
+      given->value = value;
+    } else if (!(key == "--time" && ParseTime(value, &searchMs))) {
       return Fail(usage);
     }
   }
-  if (alias.size() > FINDRA_ALIAS_SIZE - 1) alias.resize(FINDRA_ALIAS_SIZE - 1);
+  if (!alias.set && !ip.set && !mask.set && !gateway.set && !dhcp.set) {
+    return Fail("nothing to change: give --alias, --ip, --mask, --gateway or --dhcp");
+  }
 
   if (int rc = RunSearch(searchMs)) return rc;
   int index = 0;
@@ -132,18 +151,29 @@ int UdpConfig(const Args& args) {
     Findra_Close();
     return Fail("no device with MAC " + mac + " answered the search");
   }
-  int result = Findra_ConfigModule(index, hasIp ? ip.c_str() : nullptr,
-                                   hasMask ? mask.c_str() : nullptr,
-                                   hasGateway ? gateway.c_str() : nullptr, nullptr,
-                                   hasDhcp ? dhcp : r.dhcp, hasAlias ? alias.c_str() : nullptr);
-  Findra_Close();
-  if (result != 0) {
-    char text[500];
-    snprintf(text, sizeof text, "%s [%s]: Configuration failiure, error=%d", r.name, r.mac, result);
-    return Fail(text);
+  static tarvik::app::UdpConfigTable table;
+  tarvik::app::FillConfigTable(&table, {index});
+  tarvik::app::LoadConfigTable(&table, tarvik::app::ReadDiscoveryModule);
+  tarvik::app::UdpConfigEntry& entry = table.entries[0];
+  tarvik::app::NetworkValues values;
+  values.dhcp = dhcp.set ? dhcp.value == "1" : entry.dhcp != 0;
+  values.ip = ip.set ? ip.value : entry.ip;
+  values.mask = mask.set ? mask.value : entry.mask;
+  values.gateway = gateway.set ? gateway.value : entry.gateway;
+  values.alias = alias.set ? alias.value : entry.alias;
+  std::string message;
+  if (!tarvik::app::AcceptOneDevice(values, &entry, &message)) {
+    Findra_Close();
+    return Fail(message);
   }
-  printf("%s [%s]: configuration confirmed\n", r.name, r.mac);
-  return 0;
+  tarvik::SetMessageBoxHook([](const std::string& text, const std::string&, unsigned flags) {
+    PrintReport(text.c_str(), flags);
+    return tarvik::kIdOk;
+  });
+  const auto outcomes = tarvik::app::SendConfigTable(table, tarvik::app::SendEntryByDiscovery);
+  tarvik::SetMessageBoxHook(nullptr);
+  Findra_Close();
+  return !outcomes.empty() && outcomes.front().result == 0 ? 0 : 1;
 }
 
 const TarvikctlCommand kSearch({"search", "search [--time MS] [--all]", Search});

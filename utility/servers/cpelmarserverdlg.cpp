@@ -223,7 +223,7 @@ void CPelmarServerDlg::HostQueryStep() {
 }
 
 int CPelmarServerDlg::BuildOwnComMap() {
-  return app::BuildOwnComMap(App().config, App().ownComMap);
+  return ::BuildOwnComMap(App().config, App().ownComMap);
 }
 
 int CPelmarServerDlg::AddServerCount(uint32_t portDelta) {

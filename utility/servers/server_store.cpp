@@ -91,23 +91,6 @@ uint16_t StoreConfigSet(ConfigSet& set) {
   return status;
 }
 
-int BuildOwnComMap(const ConfigSet& set, uint8_t map[TKC_MAX_COM]) {
-  memset(map, 0, TKC_MAX_COM);
-  int marked = 0;
-  for (uint32_t k = 0; k < ServerCount(set); ++k) {
-    const ServerRecord& server = set.Records[k];
-    uint32_t last = server.PortNo + 1 < static_cast<uint32_t>(kPortEntries) ? server.PortNo + 1
-                                                                            : kPortEntries - 1;
-    for (uint32_t j = 0; j <= last; ++j) {
-      uint32_t com = ComNumber(ComWord(server, static_cast<int>(j)));
-      if (com == 0) continue;
-      if (!map[com - 1]) ++marked;
-      map[com - 1] = 1;
-    }
-  }
-  return marked;
-}
-
 uint16_t CountAddedServer(uint32_t ports) {
   uint16_t status = Tkc_RegAddServersAndPortsCount(1, ports);
   if (status != TKC_OK) Plain("Failed to write the Servers/Ports registry key!");

@@ -30,10 +30,6 @@ void WarnWriteFailed(uint16_t status);
 // Writes the whole set; a failure is shown and its status returned.
 uint16_t StoreConfigSet(ConfigSet& set);
 
-// Marks map[n-1] for every COM n that a port of the set maps; returns how
-// many entries were marked.
-int BuildOwnComMap(const ConfigSet& set, uint8_t map[TKC_MAX_COM]);
-
 // Counts one more server with ports ports in the store; a failure is shown
 // and its status returned.
 uint16_t CountAddedServer(uint32_t ports);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cfg_link.h"
 #include "record_fixture.h"
 #include "tarvik/registry.h"
 #include "tarvik/ui_hooks.h"
