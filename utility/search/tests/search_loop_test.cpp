@@ -23,7 +23,8 @@ class SearchLoopTest : public ::testing::Test {
               for (uint32_t at : arrivals_) n += Elapsed() >= at ? 1 : 0;
               return n;
             },
-            [this] { return Elapsed() <= searchMs_ ? 1 : 0; }};
+            [this] { return Elapsed() <= searchMs_ ? 1 : 0; },
+            nullptr};
   }
   AdmitRecord Admit() {
     return [this](int index) {
