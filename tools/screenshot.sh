@@ -9,11 +9,11 @@ build=$(realpath "${2:-build}")
 for program in tarvik tarvik-reg tarvik-screengrab; do
   [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program (build it first)" >&2; exit 1; }
 done
-command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (Debian package xvfb)" >&2; exit 1; }
+. tools/xvfb-session.sh
 
 root=$(mktemp -d /tmp/tarvik-demo-XXXXXX)
 trap 'rm -rf "$root"' EXIT
-export TARVIK_ROOT=$root
+export TARVIK_ROOT=$root PATH="$build/bin:$PATH"
 
 # Three device servers with some of their ports mapped. Addresses are
 # stored with the first octet in the low-order byte; a port's COM word holds
@@ -61,12 +61,8 @@ Windows Registry Editor Version 5.00
 "ComNo7"=dword:00e0e000
 "ComNo8"=dword:01010000
 REG
-"$build/bin/tarvik-reg" import "$root/demo.reg" >/dev/null
+tarvik-reg import "$root/demo.reg" >/dev/null
 
 mkdir -p "$(dirname "$out")"
-xvfb-run -a -s "-screen 0 1280x800x24 -br" bash -c '
-  "$1/bin/tarvik" & pid=$!
-  "$1/bin/tarvik-screengrab" "$2" 3000; status=$?
-  kill -TERM $pid; wait $pid || true
-  exit $status' _ "$build" "$out"
+xvfb_session 1280x800 "$out" 3000
 echo "Saved $out"

@@ -137,7 +137,10 @@ CPelmarDlg::CPelmarDlg(QWidget* parent)
   resize(client.width(), client.height() + m_menu->Bar()->sizeHint().height());
 }
 
-CPelmarDlg::~CPelmarDlg() { SetCompanionProblemReport(nullptr); }
+CPelmarDlg::~CPelmarDlg() {
+  SetCompanionProblemReport(nullptr);
+  SetCompanionTargetSource(nullptr);
+}
 
 void CPelmarDlg::showEvent(QShowEvent* event) {
   InitDialog();
@@ -175,6 +178,8 @@ void CPelmarDlg::InitDialog() {
   m_statusBar = new QStatusBar(m_body);
   m_statusBar->setSizeGripEnabled(false);
   m_statusPane = new QLabel(QStringLiteral("Status"), m_statusBar);
+  // Status lines can quote what a user typed: never read as markup.
+  m_statusPane->setTextFormat(Qt::PlainText);
   m_statusBar->addWidget(m_statusPane, 1);
   m_statusBar->show();
 
@@ -210,6 +215,14 @@ void CPelmarDlg::InitDialog() {
   // A companion that cannot start says why where the user looks next.
   SetCompanionProblemReport(
       [this](const std::string& line) { SetStatusText(line.c_str()); });
+  // The Modbus masters start without arguments: they work on what is
+  // selected when they start.
+  SetCompanionTargetSource([this] {
+    const bool pane = m_serverPane != nullptr;
+    return TargetFromSelection(App().config, pane ? m_serverPane->SelectedServer() : -1,
+                               pane ? m_serverPane->SelectedPortEntry() : -1,
+                               App().deviceAddress);
+  });
 
   m_serverPane->Load();
   BuildOwnComMap(app.config, app.ownAtLoadComMap);
@@ -310,6 +323,13 @@ void CPelmarDlg::StartCompanion(const char* path, const char* arguments) {
 }
 
 void CPelmarDlg::OpenWeb() {
+  // The address may be a search reply's, which anyone on the network can
+  // send: only an address in its dotted form becomes a URL.
+  CMIP ip;
+  if (!ip.IsValidText(App().deviceAddress)) {
+    SetStatusText("Web: the current device address is not an IPv4 address; nothing opened.");
+    return;
+  }
   char url[80];
   tarvik::FormatText(url, sizeof url, "http://%s/", App().deviceAddress);
   tarvik::ShellOpen(url);

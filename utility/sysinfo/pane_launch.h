@@ -10,7 +10,10 @@ class QWidget;
 void PingFromServersPane(QWidget* parent, const TkcConfigSet& set, int selected);
 void DiagnosticFromServersPane(const TkcConfigSet& set, int selected);
 
-// Search pane: a device's address text, without the question.
+// Search pane: Ping takes a device's address text, without the question;
+// Diagnostic the selected device's address text (null for none: the
+// "192.168.0.1" fallback) and port 10000. An address from a search reply
+// that is not a dotted IPv4 address starts nothing and is reported in the
+// status bar.
 void PingFromSearchPane(const char* address);
-// Search pane: the selected device's address text (null for none) and port 10000.
 void DiagnosticFromSearchPane(const char* address);

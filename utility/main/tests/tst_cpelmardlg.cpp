@@ -17,6 +17,7 @@
 #include "caboutdlg.h"
 #include "caddservers.h"
 #include "cfg_link.h"
+#include "companion.h"
 #include "ciconbutton.h"
 #include "cpagetabctrl.h"
 #include "cpelmarmenu.h"
@@ -84,6 +85,8 @@ class TestCPelmarDlg : public QObject {
   void pendingRequestsRunOnePerTick();
   void searchServersShowsTheSearchPageWhileItRuns();
   void webAndCompanionProgramsGoThroughTheShell();
+  void webRefusesACurrentAddressThatIsNotIpv4();
+  void modbusMastersWorkOnTheServersPaneSelection();
   void aboutBoxOpensFromTheHelpMenu();
   void shutdownClosesTheDiscoveryLibrary();
   void restartDriverDialogFollowsThePendingFlag_data();
@@ -417,6 +420,44 @@ void TestCPelmarDlg::webAndCompanionProgramsGoThroughTheShell() {
   QCOMPARE(QString::fromStdString(m_ui->shellOpens[3].file), dir + "VARDEK.EXE");
   QVERIFY(m_ui->messageBoxes.empty());
   dlg->reject();
+}
+
+void TestCPelmarDlg::webRefusesACurrentAddressThatIsNotIpv4() {
+  auto dlg = ShowMainWindow<CPelmarDlg>();
+  QVERIFY(dlg);
+  // As a search row leaves it: the "IP=" text of a discovery reply.
+  for (const char* address : {"evil.example", "10.0.0.9/x", "<b>10.0.0.9</b>"}) {
+    tarvik::CopyText(App().deviceAddress, address);
+    QTest::mouseClick(dlg->Button(C::kWeb), Qt::LeftButton);
+    QVERIFY(m_ui->shellOpens.empty());
+    QCOMPARE(dlg->StatusText(),
+             QStringLiteral("Web: the current device address is not an IPv4 address; nothing opened."));
+  }
+  dlg->reject();
+}
+
+void TestCPelmarDlg::modbusMastersWorkOnTheServersPaneSelection() {
+  WriteFixtureStore(kTwoServers, 2, kFlagFormatMarker);
+  auto dlg = ShowMainWindow<CPelmarDlg>();
+  QVERIFY(dlg);
+  QCOMPARE(dlg->ServerPane()->SelectedServer(), 1);
+  CompanionTarget target = CompanionEnvironment::Live().target;
+  QCOMPARE(target.comNumber, 0u);  // no port row selected
+  QCOMPARE(target.deviceAddress, std::string("10.0.0.9"));
+
+  QTreeWidget* ports = dlg->ServerPane()->PortList();
+  const QList<QTreeWidgetItem*> com21 = ports->findItems("COM21", Qt::MatchExactly, 1);
+  QCOMPARE(com21.size(), 1);
+  ports->setCurrentItem(com21.first());
+  target = CompanionEnvironment::Live().target;
+  QCOMPARE(target.comNumber, 21u);
+  QCOMPARE(target.devicePort, 2u);
+  QCOMPARE(target.serverAddress, Ipv4(10, 0, 0, 9));
+  QCOMPARE(target.commandPort, 10000u);
+  dlg->reject();
+  dlg.reset();
+  // Without the main window the masters have nothing to work on.
+  QCOMPARE(CompanionEnvironment::Live().target.comNumber, 0u);
 }
 
 void TestCPelmarDlg::aboutBoxOpensFromTheHelpMenu() {

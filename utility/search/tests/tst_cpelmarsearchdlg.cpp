@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "app_state.h"
+#include "companion.h"
 #include "cpelmarsearchdlg.h"
 #include "findra.h"
 #include "netns_guard.h"
@@ -69,6 +70,7 @@ class TestCPelmarSearchDlg : public QObject {
   void listingStopsAt255Rows();
   void layoutRule();
   void noUsableAddressIsReported();
+  void repliesWithoutAnIpv4AddressStartNothing();
 
  private:
   void Search();
@@ -325,6 +327,33 @@ void TestCPelmarSearchDlg::noUsableAddressIsReported() {
   QCOMPARE(m_ui->messageBoxes.back().text, std::string("Failed to search modules! Error=-4"));
   QCOMPARE(m_pane->List()->topLevelItemCount(), 0);
   QCOMPARE(m_ui->waitCursorDepth, 0);
+}
+
+
+// Run alone, by tst_cpelmarsearchdlg_unaddressed, against devices whose
+// replies say "IP=evil.example" and "IP=" with a terminal title sequence.
+void TestCPelmarSearchDlg::repliesWithoutAnIpv4AddressStartNothing() {
+  if (!qEnvironmentVariableIsSet("PANES_UNADDRESSED_DEVICES")) QSKIP("the unaddressed devices only");
+  Search();
+  QTreeWidget* list = m_pane->List();
+  QCOMPARE(list->topLevelItemCount(), 2);
+  tarvik::CopyText(App().diagPath, "/opt/tarvik/Diag.exe");
+  std::vector<std::string> reported;
+  SetCompanionProblemReport([&](const std::string& line) { reported.push_back(line); });
+  for (int row = 0; row < 2; ++row) {
+    list->clearSelection();
+    list->topLevelItem(row)->setSelected(true);
+    RightClickRow(row);
+    m_ui->shellOpens.clear();
+    m_pane->MenuAction(kPing)->trigger();
+    m_pane->MenuAction(kDiagnostic)->trigger();
+    QVERIFY(m_ui->shellOpens.empty());
+  }
+  SetCompanionProblemReport(nullptr);
+  const std::string ping = "Ping: the device's search reply gives no IPv4 address; nothing started.";
+  const std::string diag =
+      "Diagnostic: the device's search reply gives no IPv4 address; nothing started.";
+  QCOMPARE(reported, (std::vector<std::string>{ping, diag, ping, diag}));
 }
 
 QTEST_MAIN(TestCPelmarSearchDlg)
