@@ -45,6 +45,8 @@ class TestCConfigPort : public QObject {
   void intervalOutOfRangeIsRefusedOnTabChangeAndOk();
   void firstVisitReadsAndRetriesUntilABaudRateCame();
   void limitedPortListsAndItsRefusedDataBits();
+  void limitedPortSelectsNothingAfterARefusedItem_data();
+  void limitedPortSelectsNothingAfterARefusedItem();
   void tabsAndButtonsAreLockedWhileTheDeviceIsAsked();
   void okAsksToWriteAChangedSettingAndSendsOnlyTheFormat();
   void okWithoutDeviceChangesAsksNothing();
@@ -244,6 +246,36 @@ void TestCConfigPort::limitedPortListsAndItsRefusedDataBits() {
   auto later = Open(4);  // data port 3 is not limited
   QCOMPARE(Items(later->SetPage()->DataBits()), (QStringList{"5", "6", "7", "8"}));
   QCOMPARE(later->SetPage()->Parity()->count(), 5);
+}
+
+void TestCConfigPort::limitedPortSelectsNothingAfterARefusedItem_data() {
+  QTest::addColumn<QString>("format");  // the reply carries parity, data bits, stop bits
+  QTest::addColumn<int>("dataBits");
+  QTest::addColumn<int>("parity");
+  QTest::addColumn<int>("stopBits");
+  QTest::newRow("mark parity") << "8M1" << -1 << -1 << -1;
+  QTest::newRow("space parity") << "7S1" << -1 << -1 << -1;
+  QTest::newRow("six data bits") << "6E1" << -1 << 1 << -1;
+  QTest::newRow("two stop bits") << "7N2" << 0 << 0 << -1;
+}
+
+void TestCConfigPort::limitedPortSelectsNothingAfterARefusedItem() {
+  QFETCH(QString, format);
+  QFETCH(int, dataBits);
+  QFETCH(int, parity);
+  QFETCH(int, stopBits);
+  AddServer("Q410X-4");
+  m_device->WithDevice([&](devsim::CommandPortDevice& d) {
+    d.Settings().ports[0].format = format.toStdString();
+  });
+  auto dialog = Open(2);
+  CConfigPortSet* page = dialog->SetPage();
+  dialog->Tabs()->SetCurrentIndex(1);
+  QCOMPARE(page->StatusLine()->text(),
+           QStringLiteral("Err:Getting Baud rate/Data format of a port!"));
+  QCOMPARE(page->DataBits()->currentIndex(), dataBits);
+  QCOMPARE(page->Parity()->currentIndex(), parity);
+  QCOMPARE(page->StopBits()->currentIndex(), stopBits);
 }
 
 void TestCConfigPort::tabsAndButtonsAreLockedWhileTheDeviceIsAsked() {
