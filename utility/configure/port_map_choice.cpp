@@ -6,14 +6,16 @@ namespace tarvik::device {
 
 namespace {
 
-// Decimal digits only, at most 4 of them (no number here needs more).
-bool SmallNumber(const char* text, uint32_t* value) {
-  const size_t length = std::strlen(text);
-  if (length == 0 || length > 4) return false;
+// Decimal digits only, as an edit field may hold them: leading zeros count
+// for nothing, and a value above max reads as max + 1, so no run of digits
+// can overflow.
+bool DigitsAtMost(const char* text, uint32_t max, uint32_t* value) {
+  if (*text == '\0') return false;
   uint32_t n = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    n = n * 10 + static_cast<uint32_t>(text[i] - '0');
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    n = n * 10 + static_cast<uint32_t>(*p - '0');
+    if (n > max) n = max + 1;
   }
   *value = n;
   return true;
@@ -41,8 +43,8 @@ std::string ComListText(uint32_t com) {
 
 uint32_t ComFromListText(const char* text) {
   uint32_t com = 0;
-  if (text == nullptr || std::strncmp(text, "COM", 3) != 0 || !SmallNumber(text + 3, &com) ||
-      com > static_cast<uint32_t>(kComNumbers))
+  if (text == nullptr || std::strncmp(text, "COM", 3) != 0 ||
+      !DigitsAtMost(text + 3, kComNumbers, &com) || com > static_cast<uint32_t>(kComNumbers))
     return 0;
   return com;
 }
@@ -54,7 +56,7 @@ uint32_t InitialFlushIntervalMs(uint32_t autoFlushUnits) {
 
 bool ParseFlushInterval(const char* text, uint32_t* ms) {
   uint32_t value = 0;
-  if (text == nullptr || !SmallNumber(text, &value) || value < 10 || value > 500) return false;
+  if (text == nullptr || !DigitsAtMost(text, 500, &value) || value < 10 || value > 500) return false;
   *ms = value;
   return true;
 }

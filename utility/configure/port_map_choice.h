@@ -39,7 +39,8 @@ uint32_t ComFromListText(const char* text);
 // 50 when that is below 10 or above 500 ms.
 uint32_t InitialFlushIntervalMs(uint32_t autoFlushUnits);
 
-// True when text is a number from 10 to 500 (digits only).
+// True when text is a number from 10 to 500 (digits only, leading zeros
+// allowed: "00100" is 100).
 bool ParseFlushInterval(const char* text, uint32_t* ms);
 
 }  // namespace tarvik::device

@@ -35,12 +35,19 @@ TEST(ComChoices, ListTextsAndBack) {
 
 TEST(FlushInterval, AcceptedFromTenToFiveHundred) {
   uint32_t ms = 0;
-  for (const char* bad : {"5", "9", "501", "", "5O", "-10", "0010000"})
+  for (const char* bad : {"5", "9", "501", "", "5O", "-10", "0010000", "0501", "00009",
+                          "99999999999999999999", " 100"})
     EXPECT_FALSE(ParseFlushInterval(bad, &ms)) << bad;
-  EXPECT_TRUE(ParseFlushInterval("500", &ms));
-  EXPECT_EQ(ms, 500u);
-  EXPECT_TRUE(ParseFlushInterval("10", &ms));
-  EXPECT_EQ(ms, 10u);
+  const struct {
+    const char* text;
+    uint32_t ms;
+  } good[] = {{"500", 500}, {"10", 10}, {"00100", 100}, {"0010", 10},
+              {"00000000000000000000500", 500}};
+  for (const auto& row : good) {
+    ms = 0;
+    EXPECT_TRUE(ParseFlushInterval(row.text, &ms)) << row.text;
+    EXPECT_EQ(ms, row.ms) << row.text;
+  }
   EXPECT_EQ(InitialFlushIntervalMs(0), 50u);
   EXPECT_EQ(InitialFlushIntervalMs(1), 10u);
   EXPECT_EQ(InitialFlushIntervalMs(50), 500u);

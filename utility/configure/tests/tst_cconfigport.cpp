@@ -187,12 +187,15 @@ void TestCConfigPort::intervalOutOfRangeIsRefusedOnTabChangeAndOk() {
   QCOMPARE(m_ui->Texts(), (std::vector<std::string>{message, message}));
   QCOMPARE(m_ui->messageBoxes[0].Icon(), unsigned(tarvik::kMbIconWarning));
 
-  page->Interval()->setText(QStringLiteral("500"));
+  // Typed with leading zeros, as the digits-only field lets anyone do.
+  page->Interval()->clear();
+  QTest::keyClicks(page->Interval(), QStringLiteral("00100"));
   page->FixedBaud()->click();
   page->DisablePurge()->click();
   dialog->accept();
+  QCOMPARE(m_ui->messageBoxes.size(), size_t(2));
   QCOMPARE(dialog->result(), int(QDialog::Accepted));
-  QCOMPARE(dialog->Choice().intervalMs, 500u);
+  QCOMPARE(dialog->Choice().intervalMs, 100u);
   QVERIFY(dialog->Choice().writeBuffer);
   QVERIFY(dialog->Choice().fixedBaud);
   QVERIFY(dialog->Choice().disablePurge);
