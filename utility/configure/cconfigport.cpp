@@ -70,6 +70,7 @@ CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent) 
   m_set = new CConfigPortSet(record, entry);
   m_tabs->AddPage(QStringLiteral("Port Mapping (PC)"), m_map);
   m_tabs->AddPage(QStringLiteral("Port Setting (Device)"), m_set);
+  m_tabs->UseDialogPageFrame();
   m_tabs->SetCurrentIndex(0);
   m_tabs->setMinimumSize(460, 400);
 

@@ -40,6 +40,7 @@ class TestCConfigPort : public QObject {
 
   void titleLineForEachKindOfEntry();
   void portIoPageIsDisabledWithoutConnecting();
+  void pagesSitInsideTheTabFrame();
   void ownComNumberIsListedAndSelected();
   void applyToSlotsFollowsReassignOnSlottedServers();
   void intervalOutOfRangeIsRefusedOnTabChangeAndOk();
@@ -115,6 +116,23 @@ void TestCConfigPort::portIoPageIsDisabledWithoutConnecting() {
   QVERIFY(!page->Parity()->isEnabled());
   QCOMPARE(page->Baud()->text(), QStringLiteral("N/A"));
   QCOMPARE(m_device->Received(), std::string());
+}
+
+void TestCConfigPort::pagesSitInsideTheTabFrame() {
+  AddServer("3147");
+  auto dialog = Open(0);  // the I/O port: its device page asks nothing
+  QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+  for (int tab : {0, 1, 0}) {
+    dialog->Tabs()->SetCurrentIndex(tab);
+    const QRect frame = dialog->Tabs()->rect();
+    QWidget* page = dialog->Tabs()->Page(tab);
+    QVERIFY(page->isVisible());
+    QCOMPARE(page->geometry(), QRect(10, 30, frame.width() - 20, frame.height() - 40));
+  }
+  dialog->resize(dialog->width() + 40, dialog->height() + 30);
+  const QRect frame = dialog->Tabs()->rect();
+  QCOMPARE(dialog->MapPage()->geometry(),
+           QRect(10, 30, frame.width() - 20, frame.height() - 40));
 }
 
 void TestCConfigPort::ownComNumberIsListedAndSelected() {
