@@ -71,6 +71,12 @@ const char kIntervalPrompt[] =
 // Used when no server is selected.
 const char kFallbackTcp[] = "Tcp=192.168.0.1,10001";
 
+const char kServerGoneMessage[] =
+    "The server was changed or removed by another program while the dialog was open.\n"
+    "Nothing was stored.";
+const char kComTakenFormat[] =
+    "COM%u was taken by another port while the dialog was open.\nNothing was stored.";
+
 bool Contains(const PelmarCommand* begin, const PelmarCommand* end, PelmarCommand command) {
   return std::find(begin, end, command) != end;
 }
@@ -193,6 +199,22 @@ void CPelmarServerDlg::RefreshKeepingSelection() {
       return;
     }
   }
+}
+
+void CPelmarServerDlg::RefreshSelecting(int index) {
+  const uint32_t slot = SelectedSlot();
+  RefreshKeepingSelection();
+  if (SelectedServer() == index && SelectedSlot() == slot) return;
+  QTreeWidgetItem* root = m_tree->topLevelItem(0);
+  if (!root) return;
+  QTreeWidgetItem* server = nullptr;
+  for (int i = 0; i < root->childCount() && !server; ++i)
+    if (app::TreeItemServer(ItemWord(root->child(i))) == index) server = root->child(i);
+  if (!server) return;
+  QTreeWidgetItem* chosen = server;
+  for (int i = 0; i < server->childCount(); ++i)
+    if (app::TreeItemSlot(ItemWord(server->child(i))) == slot) chosen = server->child(i);
+  m_tree->setCurrentItem(chosen);
 }
 
 void CPelmarServerDlg::LoadSortType() {
@@ -465,8 +487,23 @@ void CPelmarServerDlg::OpenTcpPort() {
   StartTerminal(arguments);
 }
 
+int CPelmarServerDlg::FindServerAfterDialog(int index, const ServerRecord& before) {
+  // The timer ran during the modal loop: a host-name lookup may have moved
+  // the server's address, a reload the records. Take in another program's
+  // changes first, so that the dialog's result lands on the record as the
+  // store has it now.
+  AppState& state = App();
+  if (AfterStore(app::SyncBeforeIndexedWrite(state.config, state.stored, &state.restartPending)))
+    return -1;
+  index = app::FindServerAgain(state.config, index, before);
+  if (index < 0)
+    tarvik::ShowMessageBox(kServerGoneMessage, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  return index;
+}
+
 void CPelmarServerDlg::ConfigurePort() {
-  const int index = SelectedServer();
+  namespace dev = tarvik::device;
+  int index = SelectedServer();
   const int entry = SelectedPortEntry();
   if (index < 0 || entry < 0 || entry >= app::kPortEntries) {
     tarvik::ShowMessageBox("Please select a port first!", kAppCaption,
@@ -474,18 +511,37 @@ void CPelmarServerDlg::ConfigurePort() {
     return;
   }
   AppState& state = App();
+  const ServerRecord before = state.config.Records[index];
   BuildOwnComMap();
   CConfigPort dialog(index, entry, state.ui.chkAnc != 0, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  const tarvik::device::PortMapChoice choice = dialog.Choice();
+  const dev::PortMapChoice chosen = dialog.Choice();
+  state.ui.chkAnc = chosen.reassign ? 1 : 0;
+  // An untouched page hands back what it showed: nothing to apply, not even
+  // a re-assignment that was left on.
+  if (dev::SamePortChoice(chosen, dialog.Shown())) return;
+
+  index = FindServerAfterDialog(index, before);
+  if (index < 0) return;
+  ServerRecord& server = state.config.Records[index];
+  // The numbers in use now, not when the dialog opened.
+  BuildOwnComMap();
+  uint8_t inUse[dev::kComNumbers];
+  dev::BuildComInUse(state.occupiedComMap, state.ownComMap,
+                     app::ComNumber(app::ComWord(server, entry)), inUse);
+  int left = 0;
+  const app::PortDialogResult result =
+      app::ApplyPortDialogResult(server, entry, dialog.Shown(), chosen, inUse, &left);
+  if (result == app::PortDialogResult::kComTaken) {
+    tarvik::FormatText(state.message, sizeof state.message, kComTakenFormat, chosen.com);
+    tarvik::ShowMessageBox(state.message, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  } else if (result == app::PortDialogResult::kNoSuchPort) {
+    tarvik::ShowMessageBox(kServerGoneMessage, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  }
+  if (result != app::PortDialogResult::kApplied) return;
   state.restartPending = true;
-  state.ui.chkAnc = choice.reassign ? 1 : 0;
-  uint8_t inUse[tarvik::device::kComNumbers];
-  std::memcpy(inUse, dialog.InUse(), sizeof inUse);
-  const int left =
-      app::ApplyPortChoiceToServer(state.config.Records[index], entry, choice, inUse);
   WriteServer(index);
-  RefreshKeepingSelection();
+  RefreshSelecting(index);
   if (left > 0) {
     tarvik::FormatText(state.message, sizeof state.message,
                        "No free COM number left: %d port(s) stay unmapped.", left);

@@ -42,6 +42,8 @@ class TestCConfigPort : public QObject {
   void portIoPageIsDisabledWithoutConnecting();
   void pagesSitInsideTheTabFrame();
   void ownComNumberIsListedAndSelected();
+  void ownComNumberAboveMaxVcomIsListedAndSelected();
+  void recordsChangedWhileOpenLeaveTheDialogOnItsServer();
   void applyToSlotsFollowsReassignOnSlottedServers();
   void intervalOutOfRangeIsRefusedOnTabChangeAndOk();
   void firstVisitReadsAndRetriesUntilABaudRateCame();
@@ -155,6 +157,31 @@ void TestCConfigPort::ownComNumberIsListedAndSelected() {
   QCOMPARE(unmapped->MapPage()->ComList()->currentText(), QStringLiteral("UnMap"));
   unmapped->accept();
   QCOMPARE(unmapped->Choice().com, 0u);
+}
+
+void TestCConfigPort::ownComNumberAboveMaxVcomIsListedAndSelected() {
+  AddServer("3147");
+  App().config.Records[0].PortMap[4].Com = PortWord(600, 3, 3, 0);
+  App().ownComMap[599] = 1;
+  auto dialog = Open(4);  // MaxVCOM at its default, 512
+  QComboBox* list = dialog->MapPage()->ComList();
+  QCOMPARE(list->count(), 1 + 512 - 3 + 1);  // "UnMap", 1..512 but COM5..7, COM600
+  QCOMPARE(list->itemText(list->count() - 2), QStringLiteral("COM512"));
+  QCOMPARE(list->currentText(), QStringLiteral("COM600"));
+  dialog->accept();
+  QCOMPARE(dialog->Choice().com, 600u);
+  QVERIFY(tarvik::device::SamePortChoice(dialog->Choice(), dialog->Shown()));
+}
+
+void TestCConfigPort::recordsChangedWhileOpenLeaveTheDialogOnItsServer() {
+  AddServer("3147");
+  auto dialog = Open(4);
+  // The timer's reload puts another server where this one was.
+  App().config.Records[0] = MakeServer("4629", "127.0.0.2");
+  dialog->Tabs()->SetCurrentIndex(1);
+  QCOMPARE(dialog->SetPage()->StatusLine()->text(), QStringLiteral("Status: OK"));
+  QCOMPARE(m_device->Received(), std::string("163\r"));
+  QCOMPARE(dialog->Title()->text(), QStringLiteral("Server: 3147 (127.0.0.1), Port 3"));
 }
 
 void TestCConfigPort::applyToSlotsFollowsReassignOnSlottedServers() {
