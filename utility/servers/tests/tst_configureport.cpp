@@ -62,6 +62,7 @@ class TestConfigurePort : public QObject {
   void okWithNothingChangedLeavesTheStoreAsItWas();
   void reloadWhileOpenConfiguresTheSameServer();
   void comNumberTakenWhileOpenIsNotGivenTwice();
+  void hostLookupWhileOpenKeepsTheFoundAddress();
 
  private:
   // "3147" on the simulator with data ports 1..4 (entries 2..5) on COM
@@ -314,6 +315,34 @@ void TestConfigurePort::comNumberTakenWhileOpenIsNotGivenTwice() {
   QCOMPARE(tarvik::app::ComNumber(App().config.Records[0].PortMap[4].Com), 7u);
   QCOMPARE(tarvik::app::ComNumber(App().config.Records[1].PortMap[2].Com), 12u);
   QVERIFY(!App().restartPending);
+}
+
+void TestConfigurePort::hostLookupWhileOpenKeepsTheFoundAddress() {
+  tarvik::SetClock(&m_clock);
+  QCOMPARE(Tkc_RegSetQueryInterval(60), uint16_t(TKC_OK));
+  auto set = MakeSet();
+  ServerRecord r = DeviceServer();
+  tarvik::CopyText(r.HostName, "a.example");
+  AddServer(*set, r);
+  Start(*set);
+  m_pane->Query().SetResolver([](const std::string&, uint32_t* address) {
+    *address = Ip(127, 0, 0, 6);
+    return 0;
+  });
+  SelectPort(0, 4);
+  WhenModal<CConfigPort>([&](CConfigPort* dialog) {
+    TickWithLookup();
+    QCOMPARE(App().config.Records[0].IPAddress, Ip(127, 0, 0, 6));
+    dialog->MapPage()->ComList()->setCurrentText(QStringLiteral("COM12"));
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigurePort);
+
+  QVERIFY(m_ui->messageBoxes.empty());
+  for (const ServerRecord& stored : {App().config.Records[0], Stored(0)}) {
+    QCOMPARE(stored.IPAddress, Ip(127, 0, 0, 6));
+    QCOMPARE(tarvik::app::ComNumber(stored.PortMap[4].Com), 12u);
+  }
 }
 
 QTEST_MAIN(TestConfigurePort)
