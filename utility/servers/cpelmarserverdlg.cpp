@@ -77,6 +77,25 @@ const char kServerGoneMessage[] =
 const char kComTakenFormat[] =
     "COM%u was taken by another port while the dialog was open.\nNothing was stored.";
 
+// In the order of tarvik::device::OptionAddress.
+const char* const kAddressNames[] = {"IP Address (Primary)", "Redundant IP (Secondary)"};
+const char kAddressKeptFormat[] =
+    "The server's %s changed to %s while the dialog was open; the new address was kept.";
+const char kAddressConflictFormat[] =
+    "The server's %s changed to %s while the dialog was open; you entered %s.\n\n"
+    "Yes: store the address you entered.\nNo: keep %s.";
+
+// An address the user typed while it changed underneath as well.
+bool AskWhichAddress(tarvik::device::OptionAddress which, uint32_t typed, uint32_t now) {
+  const std::string typedText = app::Ipv4Text(typed);
+  const std::string nowText = app::Ipv4Text(now);
+  AppState& state = App();
+  tarvik::FormatText(state.message, sizeof state.message, kAddressConflictFormat,
+                     kAddressNames[which], nowText.c_str(), typedText.c_str(), nowText.c_str());
+  return tarvik::ShowMessageBox(state.message, kAppCaption,
+                                tarvik::kMbYesNo | tarvik::kMbIconQuestion) == tarvik::kIdYes;
+}
+
 bool Contains(const PelmarCommand* begin, const PelmarCommand* end, PelmarCommand command) {
   return std::find(begin, end, command) != end;
 }
@@ -436,18 +455,36 @@ void CPelmarServerDlg::EditQueryInterval() {
 }
 
 void CPelmarServerDlg::ConfigureServer() {
-  const int index = SelectedServer();
+  namespace dev = tarvik::device;
+  int index = SelectedServer();
   if (index < 0) return;
-  ServerRecord& server = App().config.Records[index];
+  AppState& state = App();
+  const ServerRecord before = state.config.Records[index];
   CConfigSvr dialog(this);
   dialog.SetServer(index,
-                   QString::fromLatin1(app::ServerLabel(server, m_query.State(index)).c_str()),
-                   server);
+                   QString::fromLatin1(app::ServerLabel(before, m_query.State(index)).c_str()),
+                   before);
   if (dialog.exec() != QDialog::Accepted) return;
-  tarvik::device::StoreOptionsInRecord(dialog.Options(), server);
-  App().restartPending = true;
-  WriteServer(index);
-  RefreshKeepingSelection();
+  const dev::ServerOptions shown = dev::OptionsFromRecord(before);
+  if (dev::SameOptions(shown, dialog.Options())) return;
+
+  index = FindServerAfterDialog(index, before);
+  if (index < 0) return;
+  ServerRecord& server = state.config.Records[index];
+  const dev::OptionsMerge merge =
+      dev::MergeOptionsIntoRecord(shown, dialog.Options(), server, AskWhichAddress);
+  if (merge.changed) {
+    state.restartPending = true;
+    WriteServer(index);
+  }
+  RefreshSelecting(index);
+  for (dev::OptionAddress which : {dev::kPrimaryAddress, dev::kRedundantAddress}) {
+    if (!merge.keptNewer[which]) continue;
+    const uint32_t kept = which == dev::kPrimaryAddress ? server.IPAddress : server.IPAddress2;
+    tarvik::FormatText(state.message, sizeof state.message, kAddressKeptFormat,
+                       kAddressNames[which], app::Ipv4Text(kept).c_str());
+    emit statusMessage(QString::fromLatin1(state.message));
+  }
 }
 
 void CPelmarServerDlg::StartTerminal(const char* arguments) {
