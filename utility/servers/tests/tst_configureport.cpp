@@ -70,6 +70,9 @@ class TestConfigurePort : public QObject {
   ServerRecord DeviceServer() const;
   // Writes the set to the store and makes the pane over it.
   void Start(ConfigSet& set);
+  // Start, with the periodic host-name lookup on and every name resolving
+  // to address.
+  void StartWithLookup(ConfigSet& set, uint32_t address);
   void SelectPort(int server, int entry);
   // One tick's host-name step with the interval over.
   void TickWithLookup();
@@ -127,6 +130,16 @@ void TestConfigurePort::Start(ConfigSet& set) {
   m_pane->LoadSortType();
   QCOMPARE(m_pane->Load(), 0);
   m_pane->Rebuild();
+}
+
+void TestConfigurePort::StartWithLookup(ConfigSet& set, uint32_t address) {
+  tarvik::SetClock(&m_clock);
+  QCOMPARE(Tkc_RegSetQueryInterval(60), uint16_t(TKC_OK));
+  Start(set);
+  m_pane->Query().SetResolver([address](const std::string&, uint32_t* found) {
+    *found = address;
+    return 0;
+  });
 }
 
 void TestConfigurePort::SelectPort(int server, int entry) {
@@ -245,19 +258,13 @@ void TestConfigurePort::okWithNothingChangedLeavesTheStoreAsItWas() {
 }
 
 void TestConfigurePort::reloadWhileOpenConfiguresTheSameServer() {
-  tarvik::SetClock(&m_clock);
-  QCOMPARE(Tkc_RegSetQueryInterval(60), uint16_t(TKC_OK));
   auto set = MakeSet();
   AddServer(*set, DeviceServer());
   ServerRecord other = MakeServer("4629", "127.0.0.5", "", "b.example");
   other.PortNo = 4;
   for (uint32_t p = 1; p <= 4; ++p) other.PortMap[p + 1].Com = PortWord(20 + p, p, p, 0);
   AddServer(*set, other);
-  Start(*set);
-  m_pane->Query().SetResolver([](const std::string&, uint32_t* address) {
-    *address = Ip(127, 0, 0, 6);
-    return 0;
-  });
+  StartWithLookup(*set, Ip(127, 0, 0, 6));
   SelectPort(0, 4);
 
   WhenModal<CConfigPort>([&](CConfigPort* dialog) {
@@ -318,17 +325,11 @@ void TestConfigurePort::comNumberTakenWhileOpenIsNotGivenTwice() {
 }
 
 void TestConfigurePort::hostLookupWhileOpenKeepsTheFoundAddress() {
-  tarvik::SetClock(&m_clock);
-  QCOMPARE(Tkc_RegSetQueryInterval(60), uint16_t(TKC_OK));
   auto set = MakeSet();
   ServerRecord r = DeviceServer();
   tarvik::CopyText(r.HostName, "a.example");
   AddServer(*set, r);
-  Start(*set);
-  m_pane->Query().SetResolver([](const std::string&, uint32_t* address) {
-    *address = Ip(127, 0, 0, 6);
-    return 0;
-  });
+  StartWithLookup(*set, Ip(127, 0, 0, 6));
   SelectPort(0, 4);
   WhenModal<CConfigPort>([&](CConfigPort* dialog) {
     TickWithLookup();
