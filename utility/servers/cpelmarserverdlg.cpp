@@ -473,6 +473,8 @@ void CPelmarServerDlg::ConfigureServer() {
   ServerRecord& server = state.config.Records[index];
   const dev::OptionsMerge merge =
       dev::MergeOptionsIntoRecord(shown, dialog.Options(), server, AskWhichAddress);
+  // Taken before the write, which may reload the records.
+  const uint32_t kept[dev::kOptionAddresses] = {server.IPAddress, server.IPAddress2};
   if (merge.changed) {
     state.restartPending = true;
     WriteServer(index);
@@ -480,9 +482,8 @@ void CPelmarServerDlg::ConfigureServer() {
   RefreshSelecting(index);
   for (dev::OptionAddress which : {dev::kPrimaryAddress, dev::kRedundantAddress}) {
     if (!merge.keptNewer[which]) continue;
-    const uint32_t kept = which == dev::kPrimaryAddress ? server.IPAddress : server.IPAddress2;
     tarvik::FormatText(state.message, sizeof state.message, kAddressKeptFormat,
-                       kAddressNames[which], app::Ipv4Text(kept).c_str());
+                       kAddressNames[which], app::Ipv4Text(kept[which]).c_str());
     emit statusMessage(QString::fromLatin1(state.message));
   }
 }
