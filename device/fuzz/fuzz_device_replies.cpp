@@ -38,6 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const PortParse parsed = ParsePortSettings(result, portRules, &settings);
       if (parsed != PortParse::kNoBaudRate && settings.baud.empty()) __builtin_trap();
       if (settings.baud.size() > std::strlen(result)) __builtin_trap();
+      // A limited port never takes what its lists cannot show.
+      if (portRules.limited && (settings.parity == 'M' || settings.parity == 'S' ||
+                                (settings.dataBits != 0 && settings.dataBits < '7')))
+        __builtin_trap();
     }
     (void)IsDataFormatText(result);
     (void)IsBaudRateText(result);

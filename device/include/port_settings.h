@@ -17,7 +17,7 @@ struct PortSettings {
 };
 
 struct PortRules {
-  bool limited = false;         // only 7 or 8 data bits
+  bool limited = false;         // only 7 or 8 data bits, no mark or space parity
   bool oneStopBitOnly = false;  // a "2" is not accepted
 };
 

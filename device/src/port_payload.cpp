@@ -36,14 +36,8 @@ PortParse ParsePortPayload(const char* payload, const std::string& serverName, i
                            PortPageValues* values) {
   const PortRules rules = PortRulesFor(serverName, entry);
   PortSettings settings;
-  PortParse parsed = ParsePortSettings(payload, rules, &settings);
+  const PortParse parsed = ParsePortSettings(payload, rules, &settings);
   if (parsed == PortParse::kNoBaudRate) return parsed;
-  // A limited port's parity list has no mark or space: such a reply cannot
-  // be shown, and a write from it would carry no parity letter.
-  if (rules.limited && (settings.parity == 'M' || settings.parity == 'S')) {
-    settings.parity = 0;
-    parsed = PortParse::kBadItem;
-  }
   values->baud = settings.baud;
   if (settings.dataBits != 0)
     values->dataBits = rules.limited ? settings.dataBits - '7' : settings.dataBits - '5';

@@ -27,6 +27,7 @@ PortParse ParsePortSettings(const char* payload, const PortRules& rules, PortSet
       if (rules.limited && c < '7') return PortParse::kBadItem;
       out->dataBits = c;
     } else if (IsParity(c)) {
+      if (rules.limited && (c == 'M' || c == 'S')) return PortParse::kBadItem;
       out->parity = c;
     } else {
       return PortParse::kBadItem;

@@ -32,8 +32,10 @@ const PayloadRow kPayloads[] = {
     {"Q410X-4", 3, "9600N61", PortParse::kBadItem, "9600", -1, 0, -1},
     {"Q410X-4", 4, "9600N61", PortParse::kOk, "9600", 1, 0, 0},
     {"ZKCJ-4", 2, "4800O81", PortParse::kOk, "4800", 1, 2, 0},
-    // Mark and space are not in a limited port's parity list.
-    {"Q410X-4", 2, "9600M81", PortParse::kBadItem, "9600", 1, -1, 0},
+    // Mark and space are not in a limited port's parity list: the refused
+    // letter ends the reply, so nothing after it is selected.
+    {"Q410X-4", 2, "9600M81", PortParse::kBadItem, "9600", -1, -1, -1},
+    {"Q410X-4", 3, "9600,7S2", PortParse::kBadItem, "9600", 0, -1, -1},
     {"3147", 4, "9600S51", PortParse::kOk, "9600", 0, 4, 0},
     {"3147", 4, "N81", PortParse::kNoBaudRate, "N/A", -1, -1, -1},
     {"3147", 4, "", PortParse::kNoBaudRate, "N/A", -1, -1, -1},

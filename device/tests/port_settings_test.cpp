@@ -60,6 +60,12 @@ TEST(PortSettingsPayload, PortRulesNarrowTheAcceptedValues) {
   Parse("9600N61", PortParse::kBadItem, limited);
   Parse("9600N51", PortParse::kBadItem, limited);
   EXPECT_EQ(Parse("9600N71", PortParse::kOk, limited).dataBits, '7');
+  const PortSettings mark = Parse("9600M81", PortParse::kBadItem, limited);
+  EXPECT_EQ(mark.parity, 0);
+  EXPECT_EQ(mark.dataBits, 0) << "nothing after the refused letter is taken";
+  EXPECT_EQ(mark.stopBits, 0);
+  EXPECT_EQ(Parse("9600,7S1", PortParse::kBadItem, limited).dataBits, '7');
+  EXPECT_EQ(Parse("9600M81", PortParse::kOk).parity, 'M');
 }
 
 TEST(PortSettingsText, DataFormatAndBaudRateTexts) {

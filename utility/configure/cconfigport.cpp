@@ -48,10 +48,11 @@ std::string PortDialogTitle(const char* serverName, const char* address, int ent
   return text;
 }
 
-CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent) : QDialog(parent) {
+CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent)
+    : QDialog(parent), m_record(App().config.Records[server]) {
   setWindowTitle(QStringLiteral("Port Configuration"));
   AppState& state = App();
-  const tarvik::app::ServerRecord& record = state.config.Records[server];
+  const tarvik::app::ServerRecord& record = m_record;
   const std::string name(record.ServerName, strnlen(record.ServerName, sizeof record.ServerName));
 
   m_title = new QLabel(this);
@@ -70,6 +71,7 @@ CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent) 
   m_set = new CConfigPortSet(record, entry);
   m_tabs->AddPage(QStringLiteral("Port Mapping (PC)"), m_map);
   m_tabs->AddPage(QStringLiteral("Port Setting (Device)"), m_set);
+  m_tabs->UseDialogPageFrame();
   m_tabs->SetCurrentIndex(0);
   m_tabs->setMinimumSize(460, 400);
 
@@ -90,6 +92,8 @@ CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent) 
   connect(m_tabs, &CPageTabCtrl::currentChanged, this, &CConfigPort::OnTabChanged);
   connect(m_set, &CConfigPortSet::busyChanged, this, &CConfigPort::OnBusy);
 }
+
+const tarvik::device::PortMapChoice& CConfigPort::Shown() const { return m_map->Shown(); }
 
 const uint8_t* CConfigPort::InUse() const { return m_map->InUse(); }
 

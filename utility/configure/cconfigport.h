@@ -1,10 +1,17 @@
 // "Port Configuration": the modal dialog for one port mapping of one server,
 // with the pages "Port Mapping (PC)" and "Port Setting (Device)". On OK the
-// opener takes Choice() and InUse() and applies them; Cancel gives nothing
-// back (settings already written to the device stay written).
+// opener takes Choice() and applies it; Cancel gives nothing back (settings
+// already written to the device stay written).
+//
+// The dialog works on its own copy of the server record, taken when it
+// opens: the main window's timer keeps running during the modal loop and
+// may change or reorder the records. The opener finds its server again
+// afterwards and compares Choice() with Shown() to learn what the user
+// changed.
 #pragma once
 #include <QDialog>
 
+#include "pane_config.h"
 #include "port_map_choice.h"
 
 class CConfigPortMap;
@@ -22,6 +29,10 @@ class CConfigPort : public QDialog {
   CConfigPort(int server, int entry, bool reassign, QWidget* parent = nullptr);
 
   tarvik::device::PortMapChoice Choice() const { return m_choice; }
+  // What the mapping page showed when the dialog opened.
+  const tarvik::device::PortMapChoice& Shown() const;
+  // One flag per COM number (number - 1) in use when the dialog opened by
+  // anything but this port.
   const uint8_t* InUse() const;
 
   QLabel* Title() const { return m_title; }
@@ -38,6 +49,7 @@ class CConfigPort : public QDialog {
   void OnTabChanged(int index);
   void OnBusy(bool busy);
 
+  const tarvik::app::ServerRecord m_record;
   QLabel* m_title;
   CPageTabCtrl* m_tabs;
   CConfigPortMap* m_map;

@@ -27,39 +27,36 @@ QLabel* Note(const char* text, QWidget* parent) {
 CConfigPortMap::CConfigPortMap(const tarvik::app::ServerRecord& server, int entry, bool reassign,
                                const uint8_t* occupied, const uint8_t* own, uint32_t maxCom,
                                QWidget* parent)
-    : QWidget(parent), m_slotted(server.Slotted == 1) {
-  const uint32_t word = tarvik::app::ComWord(server, entry);
-  const uint32_t options = server.PortMap[entry].Options;
-  const uint32_t ownCom = tarvik::app::ComNumber(word);
-
+    : QWidget(parent),
+      m_slotted(server.Slotted == 1),
+      m_shown(dev::ShownPortChoice(server, entry, reassign)) {
   m_com = new QComboBox(this);
   m_com->setObjectName(QStringLiteral("selectCom"));
   m_com->addItem(QStringLiteral("UnMap"));
-  dev::BuildComInUse(occupied, own, ownCom, m_inUse);
-  for (uint32_t com : dev::FreeComNumbers(m_inUse, maxCom)) {
+  dev::BuildComInUse(occupied, own, m_shown.com, m_inUse);
+  for (uint32_t com : dev::OfferedComNumbers(m_inUse, maxCom, m_shown.com)) {
     m_com->addItem(QString::fromLatin1(dev::ComListText(com).c_str()));
-    if (com == ownCom) m_com->setCurrentIndex(m_com->count() - 1);
+    if (com == m_shown.com) m_com->setCurrentIndex(m_com->count() - 1);
   }
 
   m_reassign = new QCheckBox(QStringLiteral("Re-assign COM number for all subsequent ports."), this);
-  m_reassign->setChecked(reassign);
+  m_reassign->setChecked(m_shown.reassign);
   m_slots = new QCheckBox(QStringLiteral("Apply to all subsequent slots."), this);
-  const bool offerSlots = ownCom == 0 && m_slotted;
-  m_slots->setChecked(offerSlots);
-  m_slots->setEnabled(offerSlots);
+  m_slots->setChecked(m_shown.applyToSlots);
+  m_slots->setEnabled(m_shown.applyToSlots);
   m_fixed = new QCheckBox(QStringLiteral("Fixed baud rate, use server current settings."), this);
-  m_fixed->setChecked(entry != 0 && tarvik::app::FixedConfig(word));
+  m_fixed->setChecked(m_shown.fixedBaud);
   m_purge = new QCheckBox(QStringLiteral("Disable purge command (e.g. ModScan32)."), this);
-  m_purge->setChecked(TkcComDisablePurge(word));
+  m_purge->setChecked(m_shown.disablePurge);
   m_writeBuffer =
       new QCheckBox(QStringLiteral("Enable Write-Buffer to collect small packets into big one."), this);
-  m_writeBuffer->setChecked(TkcOptWriteBuffer(options));
+  m_writeBuffer->setChecked(m_shown.writeBuffer);
   m_interval = new QLineEdit(this);
   m_interval->setObjectName(QStringLiteral("flushInterval"));
   m_interval->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_interval));
-  m_interval->setText(QString::number(dev::InitialFlushIntervalMs(TkcOptAutoFlush(options))));
-  m_interval->setEnabled(m_writeBuffer->isChecked());
+  m_interval->setText(QString::number(m_shown.intervalMs));
+  m_interval->setEnabled(m_shown.writeBuffer);
 
   auto* grid = new QGridLayout(this);
   int row = 0;

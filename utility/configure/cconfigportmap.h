@@ -27,6 +27,8 @@ class CConfigPortMap : public QWidget {
   bool CheckInterval();
   // The choices as they stand (call CheckInterval first).
   tarvik::device::PortMapChoice Choice() const;
+  // The choices as the page showed them before anyone touched it.
+  const tarvik::device::PortMapChoice& Shown() const { return m_shown; }
   // One flag per COM number (index number - 1): in use by anything but
   // this port.
   const uint8_t* InUse() const { return m_inUse; }
@@ -43,6 +45,7 @@ class CConfigPortMap : public QWidget {
   void OnReassignClicked();
 
   bool m_slotted;
+  tarvik::device::PortMapChoice m_shown;
   QComboBox* m_com;
   QCheckBox* m_reassign;
   QCheckBox* m_slots;

@@ -20,13 +20,6 @@ namespace {
 
 const QColor kDescriptionColor(50, 50, 200);
 
-// Pages sit inside the tab control's frame: 10 pixels in from the left,
-// 30 down from the top, 20 narrower and 40 shorter than the control.
-constexpr int kPageLeft = 10;
-constexpr int kPageTop = 30;
-constexpr int kPageRight = 10;
-constexpr int kPageBottom = 10;
-
 }  // namespace
 
 CConfigSvr::CConfigSvr(QWidget* parent)
@@ -46,8 +39,7 @@ CConfigSvr::CConfigSvr(QWidget* parent)
 
   m_tabs->AddPage(QStringLiteral("Server Options (PC)"), m_options);
   m_tabs->AddPage(QStringLiteral("Device Information"), m_device);
-  m_tabs->SetPageTop(kPageTop);
-  m_tabs->SetPageInsets(kPageLeft, kPageRight, kPageBottom);
+  m_tabs->UseDialogPageFrame();
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_description);

@@ -5,9 +5,11 @@
 // the options page is refused while they do not pass their checks.
 //
 // The dialog changes nothing on the PC side itself: after OK the opener
-// stores Options() into the server record (StoreOptionsInRecord). Network
-// settings sent to the device stay sent whatever the dialog ends with; if
-// they were sent, OK takes the device's new address as the primary one.
+// merges Options() into the server record as it is then
+// (MergeOptionsIntoRecord, over OptionsFromRecord of the record the dialog
+// was given). Network settings sent to the device stay sent whatever the
+// dialog ends with; if they were sent, OK takes the device's new address as
+// the primary one.
 #pragma once
 #include <QDialog>
 

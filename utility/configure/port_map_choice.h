@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pane_config.h"
+
 namespace tarvik::device {
 
 constexpr int kComNumbers = 4095;  // COM 1..4095, table index = number - 1
@@ -27,8 +29,28 @@ struct PortMapChoice {
 void BuildComInUse(const uint8_t occupied[kComNumbers], const uint8_t own[kComNumbers],
                    uint32_t ownCom, uint8_t inUse[kComNumbers]);
 
-// The free numbers from 1 to maxCom (cut to 4095), ascending.
-std::vector<uint32_t> FreeComNumbers(const uint8_t inUse[kComNumbers], uint32_t maxCom);
+// The numbers the list offers after "UnMap", ascending: the free ones from
+// 1 to maxCom (cut to 4095), and the port's own number ownCom (0 for none)
+// also when it lies above maxCom, since re-assignment and imported files
+// can map ports there and an untouched list must not unmap them.
+std::vector<uint32_t> OfferedComNumbers(const uint8_t inUse[kComNumbers], uint32_t maxCom,
+                                        uint32_t ownCom);
+
+// What the page shows for a port mapping before anyone touches it: its COM
+// number and flags, the interval as InitialFlushIntervalMs gives it, the
+// re-assign choice as given, and "Apply to all subsequent slots." on for an
+// unmapped port of a server with expansion slots.
+PortMapChoice ShownPortChoice(const tarvik::app::ServerRecord& server, int entry, bool reassign);
+
+bool SamePortChoice(const PortMapChoice& a, const PortMapChoice& b);
+
+// The choice to apply to a port that may have changed since the page showed
+// it (another program wrote the store, the list was reloaded): each value
+// the user changed (chosen differs from shown) is taken, every other value
+// is the port's as it is now (now). How to apply it (re-assign, apply to
+// all slots) is always the chosen one.
+PortMapChoice MergePortChoice(const PortMapChoice& shown, const PortMapChoice& chosen,
+                              const PortMapChoice& now);
 
 // "COM%u" of a number, "UnMap" for 0; and back (0 for "UnMap", an empty
 // text or anything that is not "COM" and digits naming 1..4095).
@@ -39,7 +61,8 @@ uint32_t ComFromListText(const char* text);
 // 50 when that is below 10 or above 500 ms.
 uint32_t InitialFlushIntervalMs(uint32_t autoFlushUnits);
 
-// True when text is a number from 10 to 500 (digits only).
+// True when text is a number from 10 to 500 (digits only, leading zeros
+// allowed: "00100" is 100).
 bool ParseFlushInterval(const char* text, uint32_t* ms);
 
 }  // namespace tarvik::device

@@ -25,7 +25,17 @@ const NumberRule kNumberRules[kServerOptionNumbers] = {
     {10, 65500, "Input a value between 10 to 65500 for Virtual I/O Port."},
 };
 
-constexpr uint32_t kMsPerSecond = 1000;
+// The record's field of each number and how many of its units make one of
+// the page's (the times are shown in seconds and kept in milliseconds).
+struct NumberField {
+  uint32_t TkcServerRecord::*field;
+  uint32_t scale;
+};
+const NumberField kNumberFields[kServerOptionNumbers] = {
+    {&TkcServerRecord::KeepAliveTime, 1000}, {&TkcServerRecord::ConnectionBroken, 1000},
+    {&TkcServerRecord::ConnectTimeout, 1000}, {&TkcServerRecord::TcpPortCmd, 1},
+    {&TkcServerRecord::TcpPort7000, 1},
+};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -35,38 +45,58 @@ std::string AddressText(uint32_t value) {
   return ip.GetText();
 }
 
-void StoreAddress(const std::string& text, uint32_t* stored) {
+uint32_t AddressValue(const std::string& text) {
   CMIP ip;
-  const uint32_t value = ip.SetTextGetValue(text.c_str());
-  if (value != *stored) *stored = value;
+  return ip.SetTextGetValue(text.c_str());
+}
+
+const std::string& AddressText(const ServerOptions& options, int which) {
+  return which == kPrimaryAddress ? options.address : options.address2;
 }
 
 }  // namespace
 
 ServerOptions OptionsFromRecord(const TkcServerRecord& record) {
   ServerOptions options;
-  // Every stored value divided by 1000 fits a signed 32-bit number.
-  options.numbers[kKeepAliveTime] = static_cast<int32_t>(record.KeepAliveTime / kMsPerSecond);
-  options.numbers[kConnectionBroken] =
-      static_cast<int32_t>(record.ConnectionBroken / kMsPerSecond);
-  options.numbers[kConnectTimeout] = static_cast<int32_t>(record.ConnectTimeout / kMsPerSecond);
-  options.numbers[kTcpPortCmd] = static_cast<int32_t>(record.TcpPortCmd);
-  options.numbers[kTcpPort7000] = static_cast<int32_t>(record.TcpPort7000);
+  // The times divided by 1000 fit a signed 32-bit number; a port above
+  // 2^31 shows negative and fails the page's check, as typed it would.
+  for (int i = 0; i < kServerOptionNumbers; ++i)
+    options.numbers[i] = static_cast<int32_t>(record.*kNumberFields[i].field / kNumberFields[i].scale);
   options.address = AddressText(record.IPAddress);
   options.address2 = AddressText(record.IPAddress2);
   return options;
 }
 
-void StoreOptionsInRecord(const ServerOptions& options, TkcServerRecord& record) {
+bool SameOptions(const ServerOptions& a, const ServerOptions& b) {
+  for (int i = 0; i < kServerOptionNumbers; ++i)
+    if (a.numbers[i] != b.numbers[i]) return false;
+  for (int which : {kPrimaryAddress, kRedundantAddress})
+    if (AddressValue(AddressText(a, which)) != AddressValue(AddressText(b, which))) return false;
+  return true;
+}
+
+OptionsMerge MergeOptionsIntoRecord(const ServerOptions& shown, const ServerOptions& chosen,
+                                    TkcServerRecord& record, const AddressConflict& decide) {
+  const TkcServerRecord before = record;
+  OptionsMerge merge;
   // Callers store only validated options, so no number is negative.
-  record.KeepAliveTime = static_cast<uint32_t>(options.numbers[kKeepAliveTime]) * kMsPerSecond;
-  record.ConnectionBroken =
-      static_cast<uint32_t>(options.numbers[kConnectionBroken]) * kMsPerSecond;
-  record.ConnectTimeout = static_cast<uint32_t>(options.numbers[kConnectTimeout]) * kMsPerSecond;
-  record.TcpPortCmd = static_cast<uint32_t>(options.numbers[kTcpPortCmd]);
-  record.TcpPort7000 = static_cast<uint32_t>(options.numbers[kTcpPort7000]);
-  StoreAddress(options.address2, &record.IPAddress2);
-  StoreAddress(options.address, &record.IPAddress);
+  for (int i = 0; i < kServerOptionNumbers; ++i)
+    if (chosen.numbers[i] != shown.numbers[i])
+      record.*kNumberFields[i].field = static_cast<uint32_t>(chosen.numbers[i]) * kNumberFields[i].scale;
+  uint32_t* const stored[kOptionAddresses] = {&record.IPAddress, &record.IPAddress2};
+  for (int which : {kRedundantAddress, kPrimaryAddress}) {
+    const uint32_t was = AddressValue(AddressText(shown, which));
+    const uint32_t typed = AddressValue(AddressText(chosen, which));
+    const uint32_t now = *stored[which];
+    if (typed == was) {
+      merge.keptNewer[which] = now != was;
+    } else if (now == was || now == typed ||
+               (decide && decide(static_cast<OptionAddress>(which), typed, now))) {
+      *stored[which] = typed;
+    }
+  }
+  merge.changed = std::memcmp(&before, &record, sizeof record) != 0;
+  return merge;
 }
 
 bool ParseSignedInt(const char* text, int32_t* value) {

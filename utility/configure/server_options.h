@@ -7,9 +7,12 @@
 // checks: the five numbers in a fixed order (the first failure is the one
 // reported), and, when a dialog accepts the addresses, the two address
 // texts. Storing back into the server record multiplies the times by 1000
-// and replaces an address only when its parsed value differs.
+// and takes only what the user changed, so that whatever changed in the
+// record while the page was open (the periodic host-name lookup, another
+// program) is kept.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "tarvikcfg.h"
@@ -36,11 +39,33 @@ struct ServerOptions {
 // as dotted texts (0 shows as "0.0.0.0").
 ServerOptions OptionsFromRecord(const TkcServerRecord& record);
 
-// Stores the options into the record: times multiplied by 1000, both
-// ports, then the redundant and the primary address, each parsed as
-// CMIP::SetText does (an invalid text reads as 0) and written only when
-// its value differs from the stored one.
-void StoreOptionsInRecord(const ServerOptions& options, TkcServerRecord& record);
+// True when both hold the same numbers and the same addresses (compared as
+// parsed, so "", " " and "0.0.0.0" are one).
+bool SameOptions(const ServerOptions& a, const ServerOptions& b);
+
+enum OptionAddress : int { kPrimaryAddress, kRedundantAddress, kOptionAddresses };
+
+// Decides an address that the user changed and that changed in the record
+// as well while the page was open: true stores the user's (chosen), false
+// keeps the record's (now).
+using AddressConflict = std::function<bool(OptionAddress which, uint32_t chosen, uint32_t now)>;
+
+struct OptionsMerge {
+  bool changed = false;  // the record was changed
+  // The record's address was kept over the one the page showed, without
+  // asking: it changed meanwhile and the user left the field alone.
+  bool keptNewer[kOptionAddresses] = {};
+};
+
+// Stores into record, as it is now, what the user changed on the page
+// (chosen differs from shown, the options the page was filled with): times
+// multiplied by 1000, the ports as they are, the addresses parsed as
+// CMIP::SetText does (an invalid text reads as 0, so an empty redundant
+// address clears it). A field the user left alone keeps the record's value,
+// milliseconds included. An address both sides changed, to different
+// values, goes to decide; without one the record's is kept.
+OptionsMerge MergeOptionsIntoRecord(const ServerOptions& shown, const ServerOptions& chosen,
+                                    TkcServerRecord& record, const AddressConflict& decide);
 
 // A signed decimal integer as an edit field holds it: blanks around it and
 // one sign allowed, nothing else. False for anything else, an empty text or

@@ -42,6 +42,11 @@ void CPageTabCtrl::SetPageInsets(int left, int right, int bottom) {
   LayoutPages();
 }
 
+void CPageTabCtrl::UseDialogPageFrame() {
+  m_pageTop = 30;
+  SetPageInsets(10, 10, 10);
+}
+
 void CPageTabCtrl::LayoutPages() {
   const int barHeight = qMin(m_pageTop, m_bar->sizeHint().height());
   m_bar->setGeometry(0, 0, width(), barHeight);

@@ -79,4 +79,21 @@ int ApplyPortChoiceToServer(ServerRecord& server, int entry, const PortMapChoice
   return leftUnmapped;
 }
 
+PortDialogResult ApplyPortDialogResult(ServerRecord& server, int entry, const PortMapChoice& shown,
+                                       const PortMapChoice& chosen, uint8_t inUse[kComNumbers],
+                                       int* left) {
+  *left = 0;
+  if (entry < 0 || entry > LastEntry(server)) return PortDialogResult::kNoSuchPort;
+  const PortMapChoice choice = tarvik::device::MergePortChoice(
+      shown, chosen, tarvik::device::ShownPortChoice(server, entry, chosen.reassign));
+  if (!choice.reassign && choice.com >= 1 && choice.com <= static_cast<uint32_t>(kComNumbers) &&
+      inUse[choice.com - 1])
+    return PortDialogResult::kComTaken;
+  ServerRecord after = server;
+  *left = ApplyPortChoiceToServer(after, entry, choice, inUse);
+  if (std::memcmp(&after, &server, sizeof after) == 0) return PortDialogResult::kUnchanged;
+  server = after;
+  return PortDialogResult::kApplied;
+}
+
 }  // namespace tarvik::app

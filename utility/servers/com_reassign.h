@@ -26,4 +26,22 @@ int ApplyPortChoiceToServer(ServerRecord& server, int entry,
                             const tarvik::device::PortMapChoice& choice,
                             uint8_t inUse[tarvik::device::kComNumbers]);
 
+enum class PortDialogResult {
+  kUnchanged,  // the record stays as it is
+  kApplied,    // the record changed
+  kComTaken,   // the chosen number is in use now; the record stays as it is
+  kNoSuchPort, // the record has no such entry now; it stays as it is
+};
+
+// Applies what the port dialog handed back (chosen, over the values it
+// showed) to entry of server as the record is now, after the dialog:
+// MergePortChoice keeps whatever changed meanwhile and the user left alone.
+// inUse is the table of numbers in use now by anything but this port; a
+// single port (re-assign off) is not given a number that another port took
+// meanwhile. *left gets ApplyPortChoiceToServer's count.
+PortDialogResult ApplyPortDialogResult(ServerRecord& server, int entry,
+                                       const tarvik::device::PortMapChoice& shown,
+                                       const tarvik::device::PortMapChoice& chosen,
+                                       uint8_t inUse[tarvik::device::kComNumbers], int* left);
+
 }  // namespace tarvik::app

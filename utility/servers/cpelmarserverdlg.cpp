@@ -71,6 +71,31 @@ const char kIntervalPrompt[] =
 // Used when no server is selected.
 const char kFallbackTcp[] = "Tcp=192.168.0.1,10001";
 
+const char kServerGoneMessage[] =
+    "The server was changed or removed by another program while the dialog was open.\n"
+    "Nothing was stored.";
+const char kComTakenFormat[] =
+    "COM%u was taken by another port while the dialog was open.\nNothing was stored.";
+
+// In the order of tarvik::device::OptionAddress.
+const char* const kAddressNames[] = {"IP Address (Primary)", "Redundant IP (Secondary)"};
+const char kAddressKeptFormat[] =
+    "The server's %s changed to %s while the dialog was open; the new address was kept.";
+const char kAddressConflictFormat[] =
+    "The server's %s changed to %s while the dialog was open; you entered %s.\n\n"
+    "Yes: store the address you entered.\nNo: keep %s.";
+
+// An address the user typed while it changed underneath as well.
+bool AskWhichAddress(tarvik::device::OptionAddress which, uint32_t typed, uint32_t now) {
+  const std::string typedText = app::Ipv4Text(typed);
+  const std::string nowText = app::Ipv4Text(now);
+  AppState& state = App();
+  tarvik::FormatText(state.message, sizeof state.message, kAddressConflictFormat,
+                     kAddressNames[which], nowText.c_str(), typedText.c_str(), nowText.c_str());
+  return tarvik::ShowMessageBox(state.message, kAppCaption,
+                                tarvik::kMbYesNo | tarvik::kMbIconQuestion) == tarvik::kIdYes;
+}
+
 bool Contains(const PelmarCommand* begin, const PelmarCommand* end, PelmarCommand command) {
   return std::find(begin, end, command) != end;
 }
@@ -193,6 +218,22 @@ void CPelmarServerDlg::RefreshKeepingSelection() {
       return;
     }
   }
+}
+
+void CPelmarServerDlg::RefreshSelecting(int index) {
+  const uint32_t slot = SelectedSlot();
+  RefreshKeepingSelection();
+  if (SelectedServer() == index && SelectedSlot() == slot) return;
+  QTreeWidgetItem* root = m_tree->topLevelItem(0);
+  if (!root) return;
+  QTreeWidgetItem* server = nullptr;
+  for (int i = 0; i < root->childCount() && !server; ++i)
+    if (app::TreeItemServer(ItemWord(root->child(i))) == index) server = root->child(i);
+  if (!server) return;
+  QTreeWidgetItem* chosen = server;
+  for (int i = 0; i < server->childCount(); ++i)
+    if (app::TreeItemSlot(ItemWord(server->child(i))) == slot) chosen = server->child(i);
+  m_tree->setCurrentItem(chosen);
 }
 
 void CPelmarServerDlg::LoadSortType() {
@@ -414,18 +455,37 @@ void CPelmarServerDlg::EditQueryInterval() {
 }
 
 void CPelmarServerDlg::ConfigureServer() {
-  const int index = SelectedServer();
+  namespace dev = tarvik::device;
+  int index = SelectedServer();
   if (index < 0) return;
-  ServerRecord& server = App().config.Records[index];
+  AppState& state = App();
+  const ServerRecord before = state.config.Records[index];
   CConfigSvr dialog(this);
   dialog.SetServer(index,
-                   QString::fromLatin1(app::ServerLabel(server, m_query.State(index)).c_str()),
-                   server);
+                   QString::fromLatin1(app::ServerLabel(before, m_query.State(index)).c_str()),
+                   before);
   if (dialog.exec() != QDialog::Accepted) return;
-  tarvik::device::StoreOptionsInRecord(dialog.Options(), server);
-  App().restartPending = true;
-  WriteServer(index);
-  RefreshKeepingSelection();
+  const dev::ServerOptions shown = dev::OptionsFromRecord(before);
+  if (dev::SameOptions(shown, dialog.Options())) return;
+
+  index = FindServerAfterDialog(index, before);
+  if (index < 0) return;
+  ServerRecord& server = state.config.Records[index];
+  const dev::OptionsMerge merge =
+      dev::MergeOptionsIntoRecord(shown, dialog.Options(), server, AskWhichAddress);
+  // Taken before the write, which may reload the records.
+  const uint32_t kept[dev::kOptionAddresses] = {server.IPAddress, server.IPAddress2};
+  if (merge.changed) {
+    state.restartPending = true;
+    WriteServer(index);
+  }
+  RefreshSelecting(index);
+  for (dev::OptionAddress which : {dev::kPrimaryAddress, dev::kRedundantAddress}) {
+    if (!merge.keptNewer[which]) continue;
+    tarvik::FormatText(state.message, sizeof state.message, kAddressKeptFormat,
+                       kAddressNames[which], app::Ipv4Text(kept[which]).c_str());
+    emit statusMessage(QString::fromLatin1(state.message));
+  }
 }
 
 void CPelmarServerDlg::StartTerminal(const char* arguments) {
@@ -465,8 +525,23 @@ void CPelmarServerDlg::OpenTcpPort() {
   StartTerminal(arguments);
 }
 
+int CPelmarServerDlg::FindServerAfterDialog(int index, const ServerRecord& before) {
+  // The timer ran during the modal loop: a host-name lookup may have moved
+  // the server's address, a reload the records. Take in another program's
+  // changes first, so that the dialog's result lands on the record as the
+  // store has it now.
+  AppState& state = App();
+  if (AfterStore(app::SyncBeforeIndexedWrite(state.config, state.stored, &state.restartPending)))
+    return -1;
+  index = app::FindServerAgain(state.config, index, before);
+  if (index < 0)
+    tarvik::ShowMessageBox(kServerGoneMessage, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  return index;
+}
+
 void CPelmarServerDlg::ConfigurePort() {
-  const int index = SelectedServer();
+  namespace dev = tarvik::device;
+  int index = SelectedServer();
   const int entry = SelectedPortEntry();
   if (index < 0 || entry < 0 || entry >= app::kPortEntries) {
     tarvik::ShowMessageBox("Please select a port first!", kAppCaption,
@@ -474,18 +549,37 @@ void CPelmarServerDlg::ConfigurePort() {
     return;
   }
   AppState& state = App();
+  const ServerRecord before = state.config.Records[index];
   BuildOwnComMap();
   CConfigPort dialog(index, entry, state.ui.chkAnc != 0, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  const tarvik::device::PortMapChoice choice = dialog.Choice();
+  const dev::PortMapChoice chosen = dialog.Choice();
+  state.ui.chkAnc = chosen.reassign ? 1 : 0;
+  // An untouched page hands back what it showed: nothing to apply, not even
+  // a re-assignment that was left on.
+  if (dev::SamePortChoice(chosen, dialog.Shown())) return;
+
+  index = FindServerAfterDialog(index, before);
+  if (index < 0) return;
+  ServerRecord& server = state.config.Records[index];
+  // The numbers in use now, not when the dialog opened.
+  BuildOwnComMap();
+  uint8_t inUse[dev::kComNumbers];
+  dev::BuildComInUse(state.occupiedComMap, state.ownComMap,
+                     app::ComNumber(app::ComWord(server, entry)), inUse);
+  int left = 0;
+  const app::PortDialogResult result =
+      app::ApplyPortDialogResult(server, entry, dialog.Shown(), chosen, inUse, &left);
+  if (result == app::PortDialogResult::kComTaken) {
+    tarvik::FormatText(state.message, sizeof state.message, kComTakenFormat, chosen.com);
+    tarvik::ShowMessageBox(state.message, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  } else if (result == app::PortDialogResult::kNoSuchPort) {
+    tarvik::ShowMessageBox(kServerGoneMessage, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  }
+  if (result != app::PortDialogResult::kApplied) return;
   state.restartPending = true;
-  state.ui.chkAnc = choice.reassign ? 1 : 0;
-  uint8_t inUse[tarvik::device::kComNumbers];
-  std::memcpy(inUse, dialog.InUse(), sizeof inUse);
-  const int left =
-      app::ApplyPortChoiceToServer(state.config.Records[index], entry, choice, inUse);
   WriteServer(index);
-  RefreshKeepingSelection();
+  RefreshSelecting(index);
   if (left > 0) {
     tarvik::FormatText(state.message, sizeof state.message,
                        "No free COM number left: %d port(s) stay unmapped.", left);

@@ -85,6 +85,13 @@ class CPelmarServerDlg : public QWidget {
   void OpenTcpPort();
   void ConfigureServer();
   void ConfigurePort();
+  // The server a modal dialog was opened for (before: its record then),
+  // found again after the dialog closed; -1, with a message, when it is
+  // gone.
+  int FindServerAfterDialog(int index, const tarvik::app::ServerRecord& before);
+  // Rebuilds and selects server index (in the slot selected before) even
+  // when a reload moved it.
+  void RefreshSelecting(int index);
   void WriteServer(int index);
   // Shows the outcome of a store or a sync; returns 0 unless it failed.
   int AfterStore(tarvik::app::StoreResult result);

@@ -144,15 +144,28 @@ StoreResult SyncBeforeIndexedWrite(ConfigSet& set, StoreBaseline& base, bool* re
 }
 
 int FindServerAgain(const ConfigSet& set, int index, const ServerRecord& before) {
-  const auto same = [&before](const ServerRecord& r) {
-    return r.IPAddress == before.IPAddress && r.TcpPortCmd == before.TcpPortCmd &&
+  const auto sameDevice = [&before](const ServerRecord& r) {
+    return r.TcpPortCmd == before.TcpPortCmd &&
            std::strncmp(r.ServerName, before.ServerName, sizeof r.ServerName) == 0;
   };
+  const auto same = [&](const ServerRecord& r) {
+    return sameDevice(r) && r.IPAddress == before.IPAddress;
+  };
+  // The periodic lookup rewrites the address of a server with a host name
+  // (while a box is open, too): then the host name names it.
+  const auto sameHost = [&](const ServerRecord& r) {
+    return before.HostName[0] != '\0' && sameDevice(r) &&
+           std::strncmp(r.HostName, before.HostName, sizeof r.HostName) == 0;
+  };
   const uint32_t n = set.Servers < static_cast<uint32_t>(kMaxServers) ? set.Servers : kMaxServers;
-  if (index >= 0 && static_cast<uint32_t>(index) < n && same(set.Records[index])) return index;
-  for (uint32_t k = 0; k < n; ++k)
-    if (same(set.Records[k])) return static_cast<int>(k);
-  return -1;
+  const auto find = [&](const auto& match) {
+    if (index >= 0 && static_cast<uint32_t>(index) < n && match(set.Records[index])) return index;
+    for (uint32_t k = 0; k < n; ++k)
+      if (match(set.Records[k])) return static_cast<int>(k);
+    return -1;
+  };
+  const int found = find(same);
+  return found >= 0 ? found : find(sameHost);
 }
 
 }  // namespace tarvik::app

@@ -59,8 +59,11 @@ StoreResult WriteServerTracked(ConfigSet& set, StoreBaseline& base, int index,
 StoreResult SyncBeforeIndexedWrite(ConfigSet& set, StoreBaseline& base, bool* restartPending);
 
 // Index in set of the server that was at index when a box opened (matched
-// by address, device name and command port), -1 when it is gone. The
-// record at index itself is preferred.
+// by address, device name and command port; a server with a host name,
+// whose address the periodic lookup may have moved meanwhile, also by host
+// name, device name and command port), -1 when it is gone. An exact match
+// comes before a host-name match, and the record at index before the
+// others.
 int FindServerAgain(const ConfigSet& set, int index, const ServerRecord& before);
 
 }  // namespace tarvik::app

@@ -100,7 +100,8 @@ TEST(OptionsRecord, StoredBackInMillisecondsWithBothPorts) {
   o.numbers[kConnectTimeout] = 180;
   o.numbers[kTcpPortCmd] = 10;
   o.numbers[kTcpPort7000] = 65500;
-  StoreOptionsInRecord(o, r);
+  const OptionsMerge merge = MergeOptionsIntoRecord(OptionsFromRecord(r), o, r, nullptr);
+  EXPECT_TRUE(merge.changed);
   EXPECT_EQ(r.KeepAliveTime, 1800000u);
   EXPECT_EQ(r.ConnectionBroken, 4000000000u);
   EXPECT_EQ(r.ConnectTimeout, 180000u);
@@ -122,7 +123,7 @@ TEST_P(RedundantAddress, ClearedOrReplaced) {
   ServerOptions o = OptionsFromRecord(r);
   o.address2 = GetParam().text;
   EXPECT_EQ(CheckOptionAddresses(o), nullptr);
-  StoreOptionsInRecord(o, r);
+  MergeOptionsIntoRecord(OptionsFromRecord(r), o, r, nullptr);
   EXPECT_EQ(r.IPAddress2, GetParam().stored);
 }
 
@@ -133,6 +134,71 @@ INSTANTIATE_TEST_SUITE_P(
                       RedundantCase{"SingleBlankClears", " ", 0},
                       RedundantCase{"NewAddressIsStored", "10.0.0.12", 0x0C00000A}),
     [](const ::testing::TestParamInfo<RedundantCase>& info) { return info.param.name; });
+
+TEST(OptionsRecord, NothingChangedLeavesTheRecordAsItIs) {
+  TkcServerRecord r = Record();  // 30.5 s keep-alive: shown as 30
+  r.IPAddress2 = 0;
+  const TkcServerRecord before = r;
+  ServerOptions o = OptionsFromRecord(r);
+  o.address2 = "";  // another way to write "no address"
+  EXPECT_TRUE(SameOptions(OptionsFromRecord(r), o));
+  const OptionsMerge merge = MergeOptionsIntoRecord(OptionsFromRecord(r), o, r, nullptr);
+  EXPECT_FALSE(merge.changed);
+  EXPECT_EQ(std::memcmp(&r, &before, sizeof r), 0);
+  o.numbers[kTcpPort7000] = 9998;
+  EXPECT_FALSE(SameOptions(OptionsFromRecord(r), o));
+}
+
+// The page was filled from a record that changed while it was open (a
+// host-name lookup, another program): each side's changes survive.
+struct MergeCase {
+  const char* name;
+  const char* typed;      // "IP Address (Primary)" on OK; shown was 10.0.0.10
+  uint32_t now;           // the record's address by then
+  int decide;             // what a conflict is answered: 1 the typed one, 0 keep, -1 not asked
+  uint32_t stored;
+  bool keptNewer;
+};
+
+class AddressMerge : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(AddressMerge, TypedAgainstChangedMeanwhile) {
+  const MergeCase& c = GetParam();
+  TkcServerRecord r = Record();
+  const ServerOptions shown = OptionsFromRecord(r);
+  ServerOptions chosen = shown;
+  chosen.address = c.typed;
+  chosen.numbers[kConnectTimeout] = 7;
+  r.IPAddress = c.now;
+  r.KeepAliveTime = 45000;  // changed meanwhile too, and left alone on the page
+  int asked = 0;
+  const OptionsMerge merge = MergeOptionsIntoRecord(
+      shown, chosen, r, [&](OptionAddress which, uint32_t typed, uint32_t now) {
+        ++asked;
+        EXPECT_EQ(which, kPrimaryAddress);
+        EXPECT_EQ(now, c.now);
+        EXPECT_EQ(typed, 0x1400000Au);  // 10.0.0.20
+        return c.decide == 1;
+      });
+  EXPECT_EQ(asked, c.decide < 0 ? 0 : 1);
+  EXPECT_EQ(r.IPAddress, c.stored);
+  EXPECT_EQ(merge.keptNewer[kPrimaryAddress], c.keptNewer);
+  EXPECT_FALSE(merge.keptNewer[kRedundantAddress]);
+  EXPECT_EQ(r.ConnectTimeout, 7000u);
+  EXPECT_EQ(r.KeepAliveTime, 45000u);
+  EXPECT_EQ(r.IPAddress2, 0x0B00000Au);
+  EXPECT_TRUE(merge.changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AddressMerge,
+    ::testing::Values(
+        MergeCase{"TypedOverUnchanged", "10.0.0.20", 0x0A00000A, -1, 0x1400000A, false},
+        MergeCase{"LeftAloneKeepsTheNewer", "10.0.0.10", 0x0900000A, -1, 0x0900000A, true},
+        MergeCase{"BothTheSame", "10.0.0.20", 0x1400000A, -1, 0x1400000A, false},
+        MergeCase{"ConflictAnsweredTyped", "10.0.0.20", 0x0900000A, 1, 0x1400000A, false},
+        MergeCase{"ConflictAnsweredKeep", "10.0.0.20", 0x0900000A, 0, 0x0900000A, false}),
+    [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 TEST(OptionAddresses, PrimaryMustBeValid) {
   ServerOptions o = OptionsFromRecord(Record());

@@ -40,11 +40,16 @@ class TestCConfigPort : public QObject {
 
   void titleLineForEachKindOfEntry();
   void portIoPageIsDisabledWithoutConnecting();
+  void pagesSitInsideTheTabFrame();
   void ownComNumberIsListedAndSelected();
+  void ownComNumberAboveMaxVcomIsListedAndSelected();
+  void recordsChangedWhileOpenLeaveTheDialogOnItsServer();
   void applyToSlotsFollowsReassignOnSlottedServers();
   void intervalOutOfRangeIsRefusedOnTabChangeAndOk();
   void firstVisitReadsAndRetriesUntilABaudRateCame();
   void limitedPortListsAndItsRefusedDataBits();
+  void limitedPortSelectsNothingAfterARefusedItem_data();
+  void limitedPortSelectsNothingAfterARefusedItem();
   void tabsAndButtonsAreLockedWhileTheDeviceIsAsked();
   void okAsksToWriteAChangedSettingAndSendsOnlyTheFormat();
   void okWithoutDeviceChangesAsksNothing();
@@ -115,6 +120,23 @@ void TestCConfigPort::portIoPageIsDisabledWithoutConnecting() {
   QCOMPARE(m_device->Received(), std::string());
 }
 
+void TestCConfigPort::pagesSitInsideTheTabFrame() {
+  AddServer("3147");
+  auto dialog = Open(0);  // the I/O port: its device page asks nothing
+  QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+  for (int tab : {0, 1, 0}) {
+    dialog->Tabs()->SetCurrentIndex(tab);
+    const QRect frame = dialog->Tabs()->rect();
+    QWidget* page = dialog->Tabs()->Page(tab);
+    QVERIFY(page->isVisible());
+    QCOMPARE(page->geometry(), QRect(10, 30, frame.width() - 20, frame.height() - 40));
+  }
+  dialog->resize(dialog->width() + 40, dialog->height() + 30);
+  const QRect frame = dialog->Tabs()->rect();
+  QCOMPARE(dialog->MapPage()->geometry(),
+           QRect(10, 30, frame.width() - 20, frame.height() - 40));
+}
+
 void TestCConfigPort::ownComNumberIsListedAndSelected() {
   AddServer("3147");
   App().occupiedComMap[0] = 1;  // COM1: a serial port of the machine
@@ -135,6 +157,31 @@ void TestCConfigPort::ownComNumberIsListedAndSelected() {
   QCOMPARE(unmapped->MapPage()->ComList()->currentText(), QStringLiteral("UnMap"));
   unmapped->accept();
   QCOMPARE(unmapped->Choice().com, 0u);
+}
+
+void TestCConfigPort::ownComNumberAboveMaxVcomIsListedAndSelected() {
+  AddServer("3147");
+  App().config.Records[0].PortMap[4].Com = PortWord(600, 3, 3, 0);
+  App().ownComMap[599] = 1;
+  auto dialog = Open(4);  // MaxVCOM at its default, 512
+  QComboBox* list = dialog->MapPage()->ComList();
+  QCOMPARE(list->count(), 1 + 512 - 3 + 1);  // "UnMap", 1..512 but COM5..7, COM600
+  QCOMPARE(list->itemText(list->count() - 2), QStringLiteral("COM512"));
+  QCOMPARE(list->currentText(), QStringLiteral("COM600"));
+  dialog->accept();
+  QCOMPARE(dialog->Choice().com, 600u);
+  QVERIFY(tarvik::device::SamePortChoice(dialog->Choice(), dialog->Shown()));
+}
+
+void TestCConfigPort::recordsChangedWhileOpenLeaveTheDialogOnItsServer() {
+  AddServer("3147");
+  auto dialog = Open(4);
+  // The timer's reload puts another server where this one was.
+  App().config.Records[0] = MakeServer("4629", "127.0.0.2");
+  dialog->Tabs()->SetCurrentIndex(1);
+  QCOMPARE(dialog->SetPage()->StatusLine()->text(), QStringLiteral("Status: OK"));
+  QCOMPARE(m_device->Received(), std::string("163\r"));
+  QCOMPARE(dialog->Title()->text(), QStringLiteral("Server: 3147 (127.0.0.1), Port 3"));
 }
 
 void TestCConfigPort::applyToSlotsFollowsReassignOnSlottedServers() {
@@ -185,12 +232,15 @@ void TestCConfigPort::intervalOutOfRangeIsRefusedOnTabChangeAndOk() {
   QCOMPARE(m_ui->Texts(), (std::vector<std::string>{message, message}));
   QCOMPARE(m_ui->messageBoxes[0].Icon(), unsigned(tarvik::kMbIconWarning));
 
-  page->Interval()->setText(QStringLiteral("500"));
+  // Typed with leading zeros, as the digits-only field lets anyone do.
+  page->Interval()->clear();
+  QTest::keyClicks(page->Interval(), QStringLiteral("00100"));
   page->FixedBaud()->click();
   page->DisablePurge()->click();
   dialog->accept();
+  QCOMPARE(m_ui->messageBoxes.size(), size_t(2));
   QCOMPARE(dialog->result(), int(QDialog::Accepted));
-  QCOMPARE(dialog->Choice().intervalMs, 500u);
+  QCOMPARE(dialog->Choice().intervalMs, 100u);
   QVERIFY(dialog->Choice().writeBuffer);
   QVERIFY(dialog->Choice().fixedBaud);
   QVERIFY(dialog->Choice().disablePurge);
@@ -244,6 +294,36 @@ void TestCConfigPort::limitedPortListsAndItsRefusedDataBits() {
   auto later = Open(4);  // data port 3 is not limited
   QCOMPARE(Items(later->SetPage()->DataBits()), (QStringList{"5", "6", "7", "8"}));
   QCOMPARE(later->SetPage()->Parity()->count(), 5);
+}
+
+void TestCConfigPort::limitedPortSelectsNothingAfterARefusedItem_data() {
+  QTest::addColumn<QString>("format");  // the reply carries parity, data bits, stop bits
+  QTest::addColumn<int>("dataBits");
+  QTest::addColumn<int>("parity");
+  QTest::addColumn<int>("stopBits");
+  QTest::newRow("mark parity") << "8M1" << -1 << -1 << -1;
+  QTest::newRow("space parity") << "7S1" << -1 << -1 << -1;
+  QTest::newRow("six data bits") << "6E1" << -1 << 1 << -1;
+  QTest::newRow("two stop bits") << "7N2" << 0 << 0 << -1;
+}
+
+void TestCConfigPort::limitedPortSelectsNothingAfterARefusedItem() {
+  QFETCH(QString, format);
+  QFETCH(int, dataBits);
+  QFETCH(int, parity);
+  QFETCH(int, stopBits);
+  AddServer("Q410X-4");
+  m_device->WithDevice([&](devsim::CommandPortDevice& d) {
+    d.Settings().ports[0].format = format.toStdString();
+  });
+  auto dialog = Open(2);
+  CConfigPortSet* page = dialog->SetPage();
+  dialog->Tabs()->SetCurrentIndex(1);
+  QCOMPARE(page->StatusLine()->text(),
+           QStringLiteral("Err:Getting Baud rate/Data format of a port!"));
+  QCOMPARE(page->DataBits()->currentIndex(), dataBits);
+  QCOMPARE(page->Parity()->currentIndex(), parity);
+  QCOMPARE(page->StopBits()->currentIndex(), stopBits);
 }
 
 void TestCConfigPort::tabsAndButtonsAreLockedWhileTheDeviceIsAsked() {

@@ -180,7 +180,8 @@ void TestCConfigSvr::newAddressBecomesThePrimaryOne() {
   QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
 
   TkcServerRecord stored = m_record;
-  tarvik::device::StoreOptionsInRecord(m_dialog->Options(), stored);
+  tarvik::device::MergeOptionsIntoRecord(tarvik::device::OptionsFromRecord(m_record),
+                                         m_dialog->Options(), stored, nullptr);
   QCOMPARE(stored.IPAddress, Ip(127, 0, 0, 2));
   QCOMPARE(stored.IPAddress2, 0u);
   QCOMPARE(stored.KeepAliveTime, 45000u);

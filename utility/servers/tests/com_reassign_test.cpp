@@ -145,4 +145,55 @@ TEST(ComReassign, OnePortLeavesTheOthersAlone) {
   EXPECT_EQ(TkcComDevicePort(r.PortMap[3].Com), 2u);
 }
 
+using tarvik::app::ApplyPortDialogResult;
+using tarvik::app::PortDialogResult;
+
+// The dialog's result on a record that changed while it was open.
+TEST(PortDialogResult, MergedIntoTheRecordAsItIsNow) {
+  const ServerRecord opened = Slotted();
+  const PortMapChoice shown = tarvik::device::ShownPortChoice(opened, 3, false);
+  ServerRecord now = opened;  // meanwhile: purge on, and entry 3 moved to COM 50
+  now.PortMap[3].Com = TkcComSetDisablePurge(TkcComSetNumber(now.PortMap[3].Com, 50), 1);
+  int left = -1;
+
+  PortMapChoice chosen = shown;  // the user: the interval only
+  chosen.writeBuffer = true;
+  chosen.intervalMs = 200;
+  ServerRecord r = now;
+  InUseTable table(r, 3, {});
+  EXPECT_EQ(ApplyPortDialogResult(r, 3, shown, chosen, table.flags, &left),
+            PortDialogResult::kApplied);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(ComNumber(r.PortMap[3].Com), 50u);
+  EXPECT_TRUE(TkcComDisablePurge(r.PortMap[3].Com));
+  EXPECT_EQ(TkcOptAutoFlush(r.PortMap[3].Options), 20u);
+
+  chosen = shown;  // the user: COM 104, which entry 4 holds
+  chosen.com = 104;
+  r = now;
+  EXPECT_EQ(ApplyPortDialogResult(r, 3, shown, chosen, table.flags, &left),
+            PortDialogResult::kComTaken);
+  EXPECT_EQ(std::memcmp(&r, &now, sizeof r), 0);
+  chosen.reassign = true;  // re-assigning steps over it instead
+  EXPECT_EQ(ApplyPortDialogResult(r, 3, shown, chosen, table.flags, &left),
+            PortDialogResult::kApplied);
+  EXPECT_EQ(Coms(r), (std::vector<uint32_t>{100, 0, 102, 107, 104, 105, 106}));
+
+  // A purge box the user cleared, when it is already clear underneath.
+  ServerRecord cleared = opened;
+  cleared.PortMap[3].Com = TkcComSetDisablePurge(cleared.PortMap[3].Com, 1);
+  const PortMapChoice purgeShown = tarvik::device::ShownPortChoice(cleared, 3, false);
+  chosen = purgeShown;
+  chosen.disablePurge = false;
+  r = opened;
+  InUseTable again(r, 3, {});
+  EXPECT_EQ(ApplyPortDialogResult(r, 3, purgeShown, chosen, again.flags, &left),
+            PortDialogResult::kUnchanged);
+
+  r = now;
+  r.PortNo = 0;  // another layout: entry 3 is gone
+  EXPECT_EQ(ApplyPortDialogResult(r, 3, shown, chosen, table.flags, &left),
+            PortDialogResult::kNoSuchPort);
+}
+
 }  // namespace

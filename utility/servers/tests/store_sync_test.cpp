@@ -172,5 +172,43 @@ TEST(FindServerAgain, FollowsTheServerToItsNewIndexOrReportsItGone) {
   EXPECT_EQ(FindServerAgain(*gone, 0, b), -1);
 }
 
+// The periodic host-name lookup rewrites a server's address while a box or
+// dialog is open; its host name still names it.
+TEST(FindServerAgain, ServerWithAHostNameIsFoundAfterItsAddressMoved) {
+  const ServerRecord named = MakeServer("4629", "10.0.0.2", "", "b.example");
+  ServerRecord looked = named;
+  looked.IPAddress = 0x0900000A;  // 10.0.0.9
+  const ServerRecord twin = MakeServer("4629", "10.0.0.7", "", "b.example");
+  auto set = MakeSet();
+  AddServer(*set, MakeServer("3147", "10.0.0.1"));
+  AddServer(*set, looked);
+  EXPECT_EQ(FindServerAgain(*set, 1, named), 1);
+  EXPECT_EQ(FindServerAgain(*set, 0, named), 1) << "moved as well";
+
+  // The exact server first, then the same host name at the old index.
+  auto both = MakeSet();
+  AddServer(*both, twin);
+  AddServer(*both, named);
+  EXPECT_EQ(FindServerAgain(*both, 0, named), 1);
+  auto pair = MakeSet();
+  AddServer(*pair, looked);
+  AddServer(*pair, twin);
+  EXPECT_EQ(FindServerAgain(*pair, 1, named), 1);
+
+  // Without a host name an address that moved is another server.
+  ServerRecord plain = MakeServer("4629", "10.0.0.2");
+  ServerRecord readdressed = plain;
+  readdressed.IPAddress = 0x0900000A;
+  auto other = MakeSet();
+  AddServer(*other, readdressed);
+  EXPECT_EQ(FindServerAgain(*other, 0, plain), -1);
+  // Nor does a host name alone make two models one server.
+  ServerRecord renamed = looked;
+  tarvik::CopyText(renamed.ServerName, "3147");
+  auto model = MakeSet();
+  AddServer(*model, renamed);
+  EXPECT_EQ(FindServerAgain(*model, 0, named), -1);
+}
+
 }  // namespace
 }  // namespace tarvik::app

@@ -1,9 +1,14 @@
 // Configure Server from the servers pane: the dialog opens for the selected
 // server, and what OK hands back reaches the server's record in memory and
-// in the store; Cancel changes nothing.
+// in the store; Cancel, and OK with nothing changed, change nothing. What
+// the timer or another program changes while the dialog is open is neither
+// lost nor written over.
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 #include <memory>
@@ -15,6 +20,8 @@
 #include "cpelmarserverdlg.h"
 #include "modal_helper.h"
 #include "record_fixture.h"
+#include "store_snapshot.h"
+#include "tarvik/clock.h"
 #include "tarvik/registry.h"
 #include "temp_root.h"
 #include "ui_hook_double.h"
@@ -22,12 +29,22 @@
 using tarvik::app::testing::AddServer;
 using tarvik::app::testing::MakeServer;
 using tarvik::app::testing::MakeSet;
+using tarvik::app::testing::StoreSnapshot;
 using tarvik::device::ServerOptionNumber;
 
 namespace {
 
 void Retype(QLineEdit* edit, const char* text) {
   edit->setText(QString::fromLatin1(text));
+}
+
+constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+  return a | (b << 8) | (c << 16) | (d << 24);
+}
+
+void ClickOk(CConfigSvr* dialog) {
+  QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                    Qt::LeftButton);
 }
 
 }  // namespace
@@ -41,10 +58,22 @@ class TestConfigureServer : public QObject {
   void okStoresTheOptionsAndKeepsTheSelection();
   void cancelChangesNothing();
   void doubleClickOpensItForThatServer();
+  void okWithNothingChangedLeavesTheStoreAsItWas();
+  void hostLookupWhileOpenKeepsTheFoundAddress();
+  void addressChangedOnBothSidesIsAsked_data();
+  void addressChangedOnBothSidesIsAsked();
+  void reloadWhileOpenConfiguresTheSameServer();
 
  private:
   void Select(int serverIndex);
   TkcServerRecord Stored(int index);
+  // Gives server index a host name that the lookup resolves to address,
+  // with the periodic lookup on.
+  void GiveHostName(int index, const char* host, uint32_t address);
+  // One tick's host-name step with the interval over.
+  void TickWithLookup();
+
+  tarvik::VirtualClock m_clock{1000000};
 
   std::unique_ptr<tarvik::TempStateRoot> m_root;
   std::unique_ptr<UiHookDouble> m_ui;
@@ -57,6 +86,8 @@ void TestConfigureServer::init() {
   m_root = std::make_unique<tarvik::TempStateRoot>();
   m_ui = std::make_unique<UiHookDouble>();
   ResetAppState();
+  // The pane's lookup times its rounds by this clock.
+  tarvik::SetClock(&m_clock);
   tarvik::RegKey services;
   QCOMPARE(services.Create(TKC_SERVICES_KEY), tarvik::kErrorSuccess);
   services.Close();
@@ -68,7 +99,7 @@ void TestConfigureServer::init() {
     ServerRecord r = MakeServer(row[0], row[1]);
     QCOMPARE(Tkc_ParseServerInfo(&r, 928), uint16_t(TKC_OK));
     r.IPAddress2 = 0x0B00000A;  // 10.0.0.11
-    r.KeepAliveTime = 30000;
+    r.KeepAliveTime = 30500;    // shown as 30 s
     r.ConnectTimeout = 3000;
     AddServer(*set, r);
   }
@@ -88,8 +119,25 @@ void TestConfigureServer::init() {
 void TestConfigureServer::cleanup() {
   m_owner.reset();
   m_pane = nullptr;
+  tarvik::SetClock(nullptr);
   m_ui.reset();
   m_root.reset();
+}
+
+void TestConfigureServer::GiveHostName(int index, const char* host, uint32_t address) {
+  tarvik::CopyText(App().config.Records[index].HostName, host);
+  QCOMPARE(m_pane->Store(), 0);
+  uint32_t seconds = 0;
+  m_pane->Query().SetIntervalSeconds(60, &seconds);
+  m_pane->Query().SetResolver([address](const std::string&, uint32_t* found) {
+    *found = address;
+    return 0;
+  });
+}
+
+void TestConfigureServer::TickWithLookup() {
+  m_clock.Advance(static_cast<uint32_t>(m_pane->Query().IntervalMs()) + 1);
+  m_pane->HostQueryStep();
 }
 
 void TestConfigureServer::Select(int serverIndex) {
@@ -145,9 +193,117 @@ void TestConfigureServer::cancelChangesNothing() {
     dialog->reject();
   });
   m_pane->OnCommand(PelmarCommand::kConfigureServer);
-  QCOMPARE(App().config.Records[0].KeepAliveTime, 30000u);
-  QCOMPARE(Stored(0).KeepAliveTime, 30000u);
+  QCOMPARE(App().config.Records[0].KeepAliveTime, 30500u);
+  QCOMPARE(Stored(0).KeepAliveTime, 30500u);
   QVERIFY(!App().restartPending);
+}
+
+void TestConfigureServer::okWithNothingChangedLeavesTheStoreAsItWas() {
+  Select(1);
+  const std::string before = StoreSnapshot();
+  const TkcServerRecord inMemory = App().config.Records[1];
+  WhenModal<CConfigSvr>([](CConfigSvr* dialog) {
+    Retype(dialog->OptionsPage()->Address2Edit(), "10.0.0.011");  // rejected: typed again
+    ClickOk(dialog);
+    Retype(dialog->OptionsPage()->Address2Edit(), "10.0.0.11");
+    ClickOk(dialog);
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+  QCOMPARE(m_ui->Texts(), std::vector<std::string>{
+                              "Invalid Redundant IP (Secondary) on Server-Options setting!"});
+  QCOMPARE(StoreSnapshot(), before);
+  QVERIFY(std::memcmp(&App().config.Records[1], &inMemory, sizeof inMemory) == 0);
+  QCOMPARE(App().config.Records[1].KeepAliveTime, 30500u);
+  QVERIFY(!App().restartPending);
+}
+
+void TestConfigureServer::hostLookupWhileOpenKeepsTheFoundAddress() {
+  GiveHostName(1, "b.example", Ip(10, 0, 0, 77));
+  Select(1);
+  QSignalSpy status(m_pane, &CPelmarServerDlg::statusMessage);
+  QVERIFY(status.isValid());
+  QString shownAddress;
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    shownAddress = dialog->OptionsPage()->AddressEdit()->text();
+    TickWithLookup();
+    QCOMPARE(App().config.Records[1].IPAddress, Ip(10, 0, 0, 77));
+    Retype(dialog->OptionsPage()->NumberEdit(tarvik::device::kKeepAliveTime), "45");
+    ClickOk(dialog);
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+
+  QCOMPARE(shownAddress, QStringLiteral("10.0.0.2"));
+  QVERIFY(m_ui->messageBoxes.empty());
+  for (const TkcServerRecord& r : {App().config.Records[1], Stored(1)}) {
+    QCOMPARE(r.IPAddress, Ip(10, 0, 0, 77));
+    QCOMPARE(r.KeepAliveTime, 45000u);
+    QCOMPARE(r.ConnectTimeout, 3000u);
+  }
+  QCOMPARE(status.count(), 1);
+  QCOMPARE(status.at(0).at(0).toString(),
+           QStringLiteral("The server's IP Address (Primary) changed to 10.0.0.77 while the "
+                          "dialog was open; the new address was kept."));
+  QCOMPARE(m_pane->SelectedServer(), 1);
+}
+
+void TestConfigureServer::addressChangedOnBothSidesIsAsked_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<uint32_t>("stored");
+  QTest::newRow("Yes stores the typed one") << int(tarvik::kIdYes) << Ip(10, 0, 0, 22);
+  QTest::newRow("No keeps the found one") << int(tarvik::kIdNo) << Ip(10, 0, 0, 77);
+}
+
+void TestConfigureServer::addressChangedOnBothSidesIsAsked() {
+  QFETCH(int, answer);
+  QFETCH(uint32_t, stored);
+  GiveHostName(1, "b.example", Ip(10, 0, 0, 77));
+  Select(1);
+  m_ui->AnswerMessageBoxes({answer});
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    Retype(dialog->OptionsPage()->AddressEdit(), "10.0.0.22");
+    TickWithLookup();
+    ClickOk(dialog);
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+
+  QCOMPARE(m_ui->Texts(), std::vector<std::string>{
+                              "The server's IP Address (Primary) changed to 10.0.0.77 while the "
+                              "dialog was open; you entered 10.0.0.22.\n\n"
+                              "Yes: store the address you entered.\nNo: keep 10.0.0.77."});
+  QCOMPARE(m_ui->messageBoxes[0].Buttons(), unsigned(tarvik::kMbYesNo));
+  QCOMPARE(App().config.Records[1].IPAddress, stored);
+  QCOMPARE(Stored(1).IPAddress, stored);
+}
+
+void TestConfigureServer::reloadWhileOpenConfiguresTheSameServer() {
+  GiveHostName(2, "c.example", Ip(10, 0, 0, 99));
+  Select(1);  // "3147"
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    // Another program writes the list in another order...
+    auto reordered = MakeSet();
+    for (int k : {2, 0, 1}) AddServer(*reordered, App().config.Records[k]);
+    reordered->Flags = TKC_FLAGS_FORMAT_MARKER;
+    QCOMPARE(Tkc_RegWriteAll(reordered.get()), uint16_t(TKC_OK));
+    // ...and the timer's lookup, writing its server, takes that list in.
+    m_ui->AnswerMessageBoxes({tarvik::kIdNo});
+    TickWithLookup();
+    QCOMPARE(QString::fromLatin1(App().config.Records[1].ServerName), QStringLiteral("Q410X4"));
+    Retype(dialog->OptionsPage()->NumberEdit(tarvik::device::kKeepAliveTime), "45");
+    ClickOk(dialog);
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+
+  QCOMPARE(m_ui->messageBoxes.size(), size_t(1));  // only the timer's whose-list question
+  const char* names[] = {"4629", "Q410X4", "3147"};
+  const uint32_t addresses[] = {Ip(10, 0, 0, 9), Ip(10, 0, 0, 3), Ip(10, 0, 0, 2)};
+  for (int k = 0; k < 3; ++k) {
+    for (const TkcServerRecord& r : {App().config.Records[k], Stored(k)}) {
+      QCOMPARE(QString::fromLatin1(r.ServerName), QString::fromLatin1(names[k]));
+      QCOMPARE(r.IPAddress, addresses[k]);
+      QCOMPARE(r.KeepAliveTime, k == 2 ? 45000u : 30500u);
+    }
+  }
+  QCOMPARE(m_pane->SelectedServer(), 2);
 }
 
 void TestConfigureServer::doubleClickOpensItForThatServer() {
