@@ -276,7 +276,7 @@ TKC_API uint16_t Tkc_RegGetChangeCount(uint32_t* count);
 
 /* ---- Data protocol of a server ------------------------------------------
  * "DataProtocol" (DWORD) in a server's subkey says what the driver speaks on
- * that server's data connections (its data ports and its I/O port):
+ * the data connections of that server's serial ports:
  * TKC_DATA_PROTOCOL_RAW (0, also when missing) is plain TCP,
  * TKC_DATA_PROTOCOL_RFC2217 (1) is the Telnet Com Port Control Option
  * (RFC 2217): option negotiation, IAC doubled both ways and the line

@@ -30,6 +30,9 @@ struct ServerOptions {
   int32_t numbers[kServerOptionNumbers] = {};  // times in seconds, ports as stored
   std::string address;   // "IP Address (Primary)"
   std::string address2;  // "Redundant IP (Secondary)"
+  // The data ports speak RFC 2217. Kept beside the record, not in it: the
+  // opener fills and stores it (ConfigSet::DataProtocol).
+  bool rfc2217 = false;
 };
 
 // What the page shows for a record: times divided by 1000, the addresses

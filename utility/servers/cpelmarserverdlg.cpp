@@ -12,6 +12,7 @@
 #include "app_state.h"
 #include "cconfigport.h"
 #include "cconfigsvr.h"
+#include "cconfigsvropt.h"
 #include "cinputbox.h"
 #include "com_reassign.h"
 #include "cpelmarmenu.h"
@@ -417,12 +418,15 @@ void CPelmarServerDlg::ConfigureServer() {
   const int index = SelectedServer();
   if (index < 0) return;
   ServerRecord& server = App().config.Records[index];
+  uint8_t& protocol = App().config.DataProtocol[index];
   CConfigSvr dialog(this);
   dialog.SetServer(index,
                    QString::fromLatin1(app::ServerLabel(server, m_query.State(index)).c_str()),
                    server);
+  dialog.OptionsPage()->SetRfc2217(protocol == TKC_DATA_PROTOCOL_RFC2217);
   if (dialog.exec() != QDialog::Accepted) return;
   tarvik::device::StoreOptionsInRecord(dialog.Options(), server);
+  protocol = dialog.Options().rfc2217 ? TKC_DATA_PROTOCOL_RFC2217 : TKC_DATA_PROTOCOL_RAW;
   App().restartPending = true;
   WriteServer(index);
   RefreshKeepingSelection();

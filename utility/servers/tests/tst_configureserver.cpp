@@ -2,6 +2,7 @@
 // server, and what OK hands back reaches the server's record in memory and
 // in the store; Cancel changes nothing.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -41,6 +42,7 @@ class TestConfigureServer : public QObject {
   void okStoresTheOptionsAndKeepsTheSelection();
   void cancelChangesNothing();
   void doubleClickOpensItForThatServer();
+  void rfc2217BoxShowsEachServersChoiceAndOkStoresIt();
 
  private:
   void Select(int serverIndex);
@@ -168,6 +170,37 @@ void TestConfigureServer::doubleClickOpensItForThatServer() {
   QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
   QCOMPARE(description, QStringLiteral("Q410X4 [10.0.0.3]"));
   QCOMPARE(address2, QStringLiteral("10.0.0.11"));
+}
+
+void TestConfigureServer::rfc2217BoxShowsEachServersChoiceAndOkStoresIt() {
+  QCOMPARE(Tkc_RegSetDataProtocol(2, TKC_DATA_PROTOCOL_RFC2217), uint16_t(TKC_OK));
+  m_pane->Load();
+  m_pane->Rebuild();
+  bool shown = false;
+  Select(2);
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    shown = dialog->OptionsPage()->Rfc2217Box()->isChecked();
+    dialog->reject();
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+  QVERIFY2(shown, "server 3 speaks RFC 2217");
+
+  Select(1);
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    QCheckBox* box = dialog->OptionsPage()->Rfc2217Box();
+    shown = box->isChecked();
+    QTest::mouseClick(box, Qt::LeftButton);
+    dialog->accept();
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+  QVERIFY2(!shown, "server 2 is on raw TCP");
+  uint32_t protocol = 0;
+  QCOMPARE(Tkc_RegGetDataProtocol(1, &protocol), uint16_t(TKC_OK));
+  QCOMPARE(protocol, TKC_DATA_PROTOCOL_RFC2217);
+  QCOMPARE(App().config.DataProtocol[1], uint8_t(TKC_DATA_PROTOCOL_RFC2217));
+  QCOMPARE(Tkc_RegGetDataProtocol(0, &protocol), uint16_t(TKC_OK));
+  QCOMPARE(protocol, TKC_DATA_PROTOCOL_RAW);
+  QVERIFY(App().restartPending);
 }
 
 QTEST_MAIN(TestConfigureServer)
