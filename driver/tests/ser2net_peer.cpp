@@ -181,7 +181,10 @@ bool Ser2netPeer::StartSer2net(std::string* why) {
     std::ofstream yaml(config, std::ios::trunc);
     yaml << "connection: &tarvik\n"
          << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << port_ << "\n"
-         << "  connector: serialdev," << line_ << ",9600n81,local\n";
+         << "  connector: serialdev," << line_ << ",9600n81,local\n"
+         // No service announcement: nothing of a test may reach a network.
+         << "  options:\n"
+         << "    mdns: false\n";
     yaml.close();
     const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     ser2net_ = Spawn(program, {"-n", "-u", "-c", config, "-P", dir_ + "/ser2net.pid"}, out);

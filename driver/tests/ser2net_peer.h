@@ -16,6 +16,8 @@
 //   connection: &tarvik
 //     accepter: telnet(rfc2217),tcp,127.0.0.1,PORT
 //     connector: serialdev,LINE,9600n81,local
+//     options:
+//       mdns: false
 #pragma once
 #include <sys/types.h>
 
