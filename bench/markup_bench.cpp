@@ -78,7 +78,7 @@ bool Measure(uint32_t servers, const std::string& folder, Figures* f) {
 
   std::string text;
   auto t0 = Clock::now();
-  if (BuildXmlConfig(set, &text) != kOk) return false;
+  if (BuildXmlConfig(set, nullptr, &text) != kOk) return false;
   f->build = Seconds(t0);
   f->bytes = text.size();
   const std::string path = folder + "/markup_bench_" + std::to_string(servers) + ".xml";

@@ -20,13 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)quiet;
   static std::unique_ptr<ConfigSet> set(new ConfigSet());
   static std::unique_ptr<ConfigSet> again(new ConfigSet());
+  static Protocols protocols, protocolsAgain;
   std::memset(set.get(), 0, sizeof *set);
+  std::memset(protocols, 0, sizeof protocols);
   ComCheck coms(nullptr);
   uint16_t where = 0;
-  const uint16_t status =
-      ReadXmlConfig(std::string(reinterpret_cast<const char*>(data), size), set.get(), &coms, &where);
+  const uint16_t status = ReadXmlConfig(std::string(reinterpret_cast<const char*>(data), size),
+                                        set.get(), &protocols, &coms, &where);
   if (set->Servers > kMaxServers || where > kMaxServers + 1) std::abort();
   if (status != kOk) return 0;
+  for (uint32_t i = 0; i < kMaxServers; ++i) {
+    // Only 0 and 1 are protocols; servers not read keep 0.
+    if (protocols[i] > TKC_DATA_PROTOCOL_RFC2217 || (i >= set->Servers && protocols[i] != 0))
+      std::abort();
+  }
   for (uint32_t i = 0; i < set->Servers; ++i) {
     const Record& r = set->Records[i];
     if (r.PortNo == 0 || r.PortNo > kMaxDataPorts) std::abort();
@@ -35,11 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
   }
   std::string text;
-  if (BuildXmlConfig(*set, &text) != kOk) std::abort();
+  if (BuildXmlConfig(*set, &protocols, &text) != kOk) std::abort();
   std::memset(again.get(), 0, sizeof *again);
+  std::memset(protocolsAgain, 0, sizeof protocolsAgain);
   ComCheck fresh(nullptr);
   where = 0;
-  if (ReadXmlConfig(text, again.get(), &fresh, &where) != kOk) std::abort();
+  if (ReadXmlConfig(text, again.get(), &protocolsAgain, &fresh, &where) != kOk) std::abort();
   if (again->Servers != set->Servers) std::abort();
+  if (std::memcmp(protocols, protocolsAgain, sizeof protocols) != 0) std::abort();
   return 0;
 }

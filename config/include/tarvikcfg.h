@@ -274,6 +274,54 @@ TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
  * Returns 0; 24 (null); 8. */
 TKC_API uint16_t Tkc_RegGetChangeCount(uint32_t* count);
 
+/* ---- Data protocol of a server ------------------------------------------
+ * "DataProtocol" (DWORD) in a server's subkey says what the driver speaks on
+ * the data connections of that server's serial ports:
+ * TKC_DATA_PROTOCOL_RAW (0, also when missing) is plain TCP,
+ * TKC_DATA_PROTOCOL_RFC2217 (1) is the Telnet Com Port Control Option
+ * (RFC 2217): option negotiation, IAC doubled both ways and the line
+ * settings in-band. A stored value other than 0 and 1 reads as 0.
+ *
+ * The value lives beside the server record, not in it: the record and the
+ * set keep their fixed layouts. The record operations (@6, @7) and the
+ * plain whole-set operations (@17, @21) neither read nor write it, so a
+ * record or a set written back where it was read keeps every server's
+ * value. Whoever puts a server under another subkey (removing a server
+ * moves those after it down one) or writes a set whose records no longer
+ * sit where they were read carries the values along: with @25 for one
+ * server, or by reading and writing the set with @26 and @27, which keep
+ * the values in an array beside the records (entry i for record i). The
+ * configuration files carry the value too. */
+#define TKC_DATA_PROTOCOL_VALUE "DataProtocol"
+#define TKC_DATA_PROTOCOL_RAW 0u
+#define TKC_DATA_PROTOCOL_RFC2217 1u
+
+/* @24 Reads "DataProtocol" of server index into *protocol (0 when missing
+ * or not 1). Returns 0; 24 (null); 8 (no Parameter key or no such
+ * subkey). */
+TKC_API uint16_t Tkc_RegGetDataProtocol(uint32_t index, uint32_t* protocol);
+
+/* @25 Writes "DataProtocol" of server index, whose subkey must exist, and
+ * raises "ChangeCount", in one commit. Returns 0; 24 (protocol not 0 or 1);
+ * 8 (no Parameter key, no such subkey, or the store failed to take the
+ * write: nothing written). */
+TKC_API uint16_t Tkc_RegSetDataProtocol(uint32_t index, uint32_t protocol);
+
+/* @26 Reads the whole store into *set as Tkc_RegReadAll does and, from the
+ * same snapshot, protocols[i] = the "DataProtocol" of record i (0 or 1);
+ * entries from the set's Servers on are 0. count must be 4095.
+ * Returns as Tkc_RegReadAll; 24 also for protocols null or count wrong. */
+TKC_API uint16_t Tkc_RegReadAllWithProtocols(TkcConfigSet* set, uint8_t* protocols,
+                                             uint32_t count);
+
+/* @27 Writes the whole set as Tkc_RegWriteAll does and, in the same
+ * commit, the "DataProtocol" of every record written from protocols[i] (a
+ * skipped record's value is skipped with it). count must be 4095.
+ * Returns as Tkc_RegWriteAll; 24 also for protocols null, count wrong or an
+ * entry of a record to write other than 0 and 1 (nothing written). */
+TKC_API uint16_t Tkc_RegWriteAllWithProtocols(TkcConfigSet* set, const uint8_t* protocols,
+                                              uint32_t count);
+
 /* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
  * Declared here by the driver link and file import/export code. */
 

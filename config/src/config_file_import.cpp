@@ -9,6 +9,7 @@
 #include "config_file_types.h"
 #include "tarvik/registry.h"
 #include "text_config_reader.h"
+#include "whole_set.h"
 #include "xml_config_reader.h"
 
 using namespace cfgfile;
@@ -27,6 +28,7 @@ namespace {
 // Kept out of the stack: a configuration set is 3.8 MB.
 ConfigSet g_currentSet;
 ConfigSet g_fileSet;
+Protocols g_fileProtocols;
 uint8_t g_occupied[kMaxCom];
 
 bool IsXmlPath(const char* path) {
@@ -34,15 +36,16 @@ bool IsXmlPath(const char* path) {
   return length >= 4 && strcasecmp(path + length - 4, ".xml") == 0;
 }
 
-// Deletes the old servers and writes the file's in one transaction: a
-// failure or a crash half-way leaves the old store whole.
-uint16_t ReplaceStore(ConfigSet* set) {
+// Deletes the old servers and writes the file's, with their data
+// protocols, in one transaction: a failure or a crash half-way leaves the
+// old store whole.
+uint16_t ReplaceStore(ConfigSet* set, const Protocols& protocols) {
   tarvik::RegTransaction transaction;
   if (transaction.Status() != 0) return kKeyFailed;
   uint16_t status = Tkc_RegDeleteAll();
   if (status) return status;
   set->Flags |= kFormatMarker;
-  status = Tkc_RegWriteAll(set);
+  status = tkc::WriteWholeSet(set, protocols);
   if (status) return status;
   return transaction.Commit() == 0 ? kOk : kKeyFailed;
 }
@@ -67,6 +70,7 @@ extern "C" TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* whe
   if (status) return status;
 
   std::memset(&g_fileSet, 0, sizeof g_fileSet);
+  std::memset(g_fileProtocols, 0, sizeof g_fileProtocols);
   g_fileSet.SizeStamp = kSetSize;
   ComCheck coms(g_occupied);
   if (!path || !*path) return kCannotOpen;
@@ -77,11 +81,12 @@ extern "C" TKC_API uint16_t Tkc_ImportConfigFile(const char* path, uint16_t* whe
     case FileResult::kCannotOpen: return kCannotOpen;
     case FileResult::kCannotRead: return xml ? kCannotOpen : kCannotRead;
   }
-  status = xml ? ReadXmlConfig(bytes, &g_fileSet, &coms, where)
+  // The older text format knows no data protocol: its servers get raw TCP.
+  status = xml ? ReadXmlConfig(bytes, &g_fileSet, &g_fileProtocols, &coms, where)
                : ReadTextConfig(bytes, &g_fileSet, &coms, where);
   if (status) return status;
 
-  status = ReplaceStore(&g_fileSet);
+  status = ReplaceStore(&g_fileSet, g_fileProtocols);
   if (status) return status;
 
   status = Tkc_NTDriverClose();

@@ -12,6 +12,9 @@ namespace cfgfile {
 
 using Record = TkcServerRecord;
 using ConfigSet = TkcConfigSet;
+// The servers' data protocols beside a set's records: entry i belongs to
+// record i (TKC_MAX_SERVERS entries).
+using Protocols = uint8_t[TKC_MAX_SERVERS];
 
 constexpr uint32_t kRecordSize = 928;
 constexpr uint32_t kSetSize = 3800176;

@@ -128,4 +128,10 @@ uint16_t CreateEmptyPw(const RegKey& params, uint64_t index) {
   return TKC_OK;
 }
 
+uint8_t ReadDataProtocol(const RegKey& server) {
+  return DwordOr(server, kDataProtocolValue, TKC_DATA_PROTOCOL_RAW) == TKC_DATA_PROTOCOL_RFC2217
+             ? TKC_DATA_PROTOCOL_RFC2217
+             : TKC_DATA_PROTOCOL_RAW;
+}
+
 }  // namespace tkc

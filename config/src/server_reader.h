@@ -21,4 +21,8 @@ uint16_t ReadServerValues(const tarvik::RegKey& server, TkcServerRecord* record,
 // is gone meanwhile needs nothing and gives TKC_OK.
 uint16_t CreateEmptyPw(const tarvik::RegKey& params, uint64_t index);
 
+// "DataProtocol" of the open subkey `server`: 1 for RFC 2217, else 0
+// (missing, or a value this library does not know).
+uint8_t ReadDataProtocol(const tarvik::RegKey& server);
+
 }  // namespace tkc

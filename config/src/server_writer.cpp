@@ -56,4 +56,15 @@ uint16_t WriteServer(tarvik::RegKey& params, uint64_t index, TkcServerRecord* re
   return out.Status() == tarvik::kErrorSuccess ? TKC_OK : TKC_ERR_PARAMETER_KEY;
 }
 
+uint16_t WriteDataProtocol(const tarvik::RegKey& params, uint64_t index, uint32_t protocol) {
+  tarvik::RegKey server;
+  if (server.Open(params, ServerSubkeyName(index), tarvik::RegAccess::kFullAccess) !=
+      tarvik::kErrorSuccess) {
+    return TKC_ERR_PARAMETER_KEY;
+  }
+  return server.SetDword(kDataProtocolValue, protocol) == tarvik::kErrorSuccess
+             ? TKC_OK
+             : TKC_ERR_PARAMETER_KEY;
+}
+
 }  // namespace tkc

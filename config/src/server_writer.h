@@ -16,4 +16,10 @@ namespace tkc {
 // must roll back).
 uint16_t WriteServer(tarvik::RegKey& params, uint64_t index, TkcServerRecord* record);
 
+// Writes "DataProtocol" (0 or 1) of server `index`, whose subkey must
+// exist, under the open Parameter key; the caller holds the transaction.
+// Returns TKC_OK; TKC_ERR_PARAMETER_KEY (no such subkey, or the write
+// failed: the caller must roll back).
+uint16_t WriteDataProtocol(const tarvik::RegKey& params, uint64_t index, uint32_t protocol);
+
 }  // namespace tkc

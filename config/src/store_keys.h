@@ -25,6 +25,9 @@ class ValueWriter;
 // params; the caller's transaction makes it part of the change it counts.
 void RaiseChangeCount(const tarvik::RegKey& params, ValueWriter* out);
 
+// A server's data protocol, kept in its subkey beside the record's values.
+constexpr const char* kDataProtocolValue = TKC_DATA_PROTOCOL_VALUE;
+
 // "Server%d" for the 0-based server index (the subkey of index + 1).
 std::string ServerSubkeyName(uint64_t index);
 

@@ -8,6 +8,7 @@
 #include "server_writer.h"
 #include "store_keys.h"
 #include "tarvikcfg.h"
+#include "whole_set.h"
 
 using tarvik::kErrorSuccess;
 using tarvik::RegKey;
@@ -44,8 +45,10 @@ std::vector<uint32_t> CreateMissingPw(const std::vector<PwFix>& fixes) {
   return failed;
 }
 
-// Removes the records listed (ascending) from set->Records[0..*count).
-void DropRecords(TkcConfigSet* set, const std::vector<uint32_t>& drop, uint32_t* count) {
+// Removes the records listed (ascending) from set->Records[0..*count), and
+// their entries from protocols (may be null).
+void DropRecords(TkcConfigSet* set, uint8_t* protocols, const std::vector<uint32_t>& drop,
+                 uint32_t* count) {
   uint32_t out = 0;
   size_t next = 0;
   for (uint32_t in = 0; in < *count; ++in) {
@@ -53,10 +56,16 @@ void DropRecords(TkcConfigSet* set, const std::vector<uint32_t>& drop, uint32_t*
       ++next;
       continue;
     }
-    if (out != in) set->Records[out] = set->Records[in];
+    if (out != in) {
+      set->Records[out] = set->Records[in];
+      if (protocols) protocols[out] = protocols[in];
+    }
     ++out;
   }
-  for (uint32_t i = out; i < *count; ++i) std::memset(&set->Records[i], 0, sizeof(set->Records[i]));
+  for (uint32_t i = out; i < *count; ++i) {
+    std::memset(&set->Records[i], 0, sizeof(set->Records[i]));
+    if (protocols) protocols[i] = TKC_DATA_PROTOCOL_RAW;
+  }
   *count = out;
 }
 
@@ -80,8 +89,10 @@ bool IsServerSubkey(const char* name, uint32_t servers) {
 
 }  // namespace
 
-uint16_t Tkc_RegReadAll(TkcConfigSet* set) {
-  if (!set || set->SizeStamp != TKC_SET_SIZE) return TKC_ERR_SIZE;
+namespace tkc {
+
+uint16_t ReadWholeSet(TkcConfigSet* set, uint8_t* protocols) {
+  if (protocols) std::memset(protocols, 0, TKC_MAX_SERVERS);
   uint16_t lastFailure = TKC_OK;
   uint32_t count = 0;
   std::vector<PwFix> fixes;
@@ -106,6 +117,7 @@ uint16_t Tkc_RegReadAll(TkcConfigSet* set) {
       }
       if (pwMissing) fixes.push_back({index, status == TKC_OK ? count : kNoRecord});
       if (status == TKC_OK) {
+        if (protocols) protocols[count] = tkc::ReadDataProtocol(server);
         ++count;
       } else {
         lastFailure = status;
@@ -115,7 +127,7 @@ uint16_t Tkc_RegReadAll(TkcConfigSet* set) {
   if (!fixes.empty()) {
     const std::vector<uint32_t> failed = CreateMissingPw(fixes);
     if (!failed.empty()) {
-      DropRecords(set, failed, &count);
+      DropRecords(set, protocols, failed, &count);
       lastFailure = TKC_ERR_SERVER_VALUE;
     }
   }
@@ -136,8 +148,7 @@ uint16_t Tkc_RegReadAll(TkcConfigSet* set) {
   return lastFailure;
 }
 
-uint16_t Tkc_RegWriteAll(TkcConfigSet* set) {
-  if (!set || set->SizeStamp != TKC_SET_SIZE) return TKC_ERR_SIZE;
+uint16_t WriteWholeSet(TkcConfigSet* set, const uint8_t* protocols) {
   RegTransaction tx(RegTransaction::Mode::kWrite);
   if (tx.Status() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
   RegKey params;
@@ -150,6 +161,10 @@ uint16_t Tkc_RegWriteAll(TkcConfigSet* set) {
     const uint16_t status = tkc::WriteServer(params, written, &record);
     if (status == TKC_ERR_PARAMETER_KEY) return status;  // the scope rolls back
     if (status != TKC_OK) continue;                       // this record is skipped
+    // The protocol follows its record to whatever subkey the record got.
+    if (protocols && tkc::WriteDataProtocol(params, written, protocols[i]) != TKC_OK) {
+      return TKC_ERR_PARAMETER_KEY;
+    }
     ++written;
     ports += record.PortNo + 1;
   }
@@ -162,6 +177,45 @@ uint16_t Tkc_RegWriteAll(TkcConfigSet* set) {
   set->Servers = written;
   set->Ports = ports;
   return TKC_OK;
+}
+
+}  // namespace tkc
+
+namespace {
+
+bool ProtocolArrayFits(const uint8_t* protocols, uint32_t count) {
+  return protocols && count == TKC_MAX_SERVERS;
+}
+
+}  // namespace
+
+uint16_t Tkc_RegReadAll(TkcConfigSet* set) {
+  if (!set || set->SizeStamp != TKC_SET_SIZE) return TKC_ERR_SIZE;
+  return tkc::ReadWholeSet(set, nullptr);
+}
+
+uint16_t Tkc_RegReadAllWithProtocols(TkcConfigSet* set, uint8_t* protocols, uint32_t count) {
+  if (!set || set->SizeStamp != TKC_SET_SIZE || !ProtocolArrayFits(protocols, count)) {
+    return TKC_ERR_SIZE;
+  }
+  return tkc::ReadWholeSet(set, protocols);
+}
+
+uint16_t Tkc_RegWriteAll(TkcConfigSet* set) {
+  if (!set || set->SizeStamp != TKC_SET_SIZE) return TKC_ERR_SIZE;
+  return tkc::WriteWholeSet(set, nullptr);
+}
+
+uint16_t Tkc_RegWriteAllWithProtocols(TkcConfigSet* set, const uint8_t* protocols,
+                                      uint32_t count) {
+  if (!set || set->SizeStamp != TKC_SET_SIZE || !ProtocolArrayFits(protocols, count)) {
+    return TKC_ERR_SIZE;
+  }
+  const uint32_t servers = set->Servers < TKC_MAX_SERVERS ? set->Servers : TKC_MAX_SERVERS;
+  for (uint32_t i = 0; i < servers; ++i) {
+    if (protocols[i] > TKC_DATA_PROTOCOL_RFC2217) return TKC_ERR_SIZE;
+  }
+  return tkc::WriteWholeSet(set, protocols);
 }
 
 uint16_t Tkc_RegDeleteAll(void) {

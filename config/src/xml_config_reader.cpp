@@ -40,8 +40,9 @@ uint32_t Address(const std::string& text) {
 
 class XmlConfigReader {
  public:
-  XmlConfigReader(CMarkup* m, ConfigSet* set, ComCheck* coms, uint16_t* where)
-      : m_(*m), set_(*set), coms_(*coms), where_(*where) {}
+  XmlConfigReader(CMarkup* m, ConfigSet* set, Protocols* protocols, ComCheck* coms,
+                  uint16_t* where)
+      : m_(*m), set_(*set), protocols_(protocols), coms_(*coms), where_(*where) {}
 
   uint16_t ReadRoot() {
     // Depth 1: the children of the root, whatever the root is called.
@@ -85,6 +86,7 @@ class XmlConfigReader {
     }
     Record& r = set_.Records[set_.Servers];
     InitRecord(&r);
+    protocol_ = TKC_DATA_PROTOCOL_RAW;
     ++where_;
     while (m_.FindChild()) {
       m_.EnterChild();
@@ -94,6 +96,7 @@ class XmlConfigReader {
     }
     if (r.IPAddress == 0 || r.IPAddress == 0xFFFFFFFFu) return kNoUsableIp;
     if (r.PortNo == 0) return kTooMany;
+    if (protocols_) (*protocols_)[set_.Servers] = protocol_;
     ++set_.Servers;
     set_.Ports += r.PortNo + 1;
     return kOk;
@@ -143,6 +146,10 @@ class XmlConfigReader {
         r->ConnectTimeout = value * 1000;
       } else if (name == "KeepAliveTime") {
         r->KeepAliveTime = value * 1000;
+      } else if (name == "DataProtocol") {
+        // A protocol this reader does not know leaves the server on raw TCP.
+        protocol_ = value == TKC_DATA_PROTOCOL_RFC2217 ? TKC_DATA_PROTOCOL_RFC2217
+                                                       : TKC_DATA_PROTOCOL_RAW;
       }
       m_.LeaveToParent();
     }
@@ -202,13 +209,16 @@ class XmlConfigReader {
 
   CMarkup& m_;
   ConfigSet& set_;
+  Protocols* protocols_;
+  uint8_t protocol_ = TKC_DATA_PROTOCOL_RAW;  // of the Server being read
   ComCheck& coms_;
   uint16_t& where_;
 };
 
 }  // namespace
 
-uint16_t ReadXmlConfig(const std::string& bytes, ConfigSet* set, ComCheck* coms, uint16_t* where) {
+uint16_t ReadXmlConfig(const std::string& bytes, ConfigSet* set, Protocols* protocols,
+                       ComCheck* coms, uint16_t* where) {
   // A 16-bit encoding puts a NUL into nearly every other byte.
   const size_t textLength = strnlen(bytes.data(), bytes.size());
   if (static_cast<long long>(textLength) < static_cast<long long>(bytes.size()) / 2 - 20) return kNulBytes;
@@ -216,7 +226,7 @@ uint16_t ReadXmlConfig(const std::string& bytes, ConfigSet* set, ComCheck* coms,
   if (!m.SetDocument(std::string(bytes.data(), textLength))) return kNotWellFormed;
   // The first FindChild makes the root the main position; its name is not
   // checked.
-  const uint16_t status = XmlConfigReader(&m, set, coms, where).ReadRoot();
+  const uint16_t status = XmlConfigReader(&m, set, protocols, coms, where).ReadRoot();
   if (status) return status;
   return set->Servers ? kOk : kNoServer;
 }

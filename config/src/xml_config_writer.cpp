@@ -21,10 +21,10 @@ void WriteDriverOptions(CMarkup* m, uint32_t flags) {
   m->LeaveToParent();
 }
 
-void WriteOptions(CMarkup* m, const Record& r) {
+void WriteOptions(CMarkup* m, const Record& r, uint8_t protocol) {
   if (r.TcpPortCmd == kDefaultTcpPortCmd && r.TcpPort7000 == kDefaultTcpPortIo &&
       r.ConnectionBroken == kDefaultBroken && r.ConnectTimeout == kDefaultConnectTimeout &&
-      r.KeepAliveTime == kDefaultKeepAlive)
+      r.KeepAliveTime == kDefaultKeepAlive && protocol == TKC_DATA_PROTOCOL_RAW)
     return;
   m->AppendElement("Options");
   m->EnterChild();
@@ -33,6 +33,9 @@ void WriteOptions(CMarkup* m, const Record& r) {
   if (r.ConnectionBroken != kDefaultBroken) AppendNumber(m, "ConnectionBroken", r.ConnectionBroken / 1000);
   if (r.ConnectTimeout != kDefaultConnectTimeout) AppendNumber(m, "ConnectTimeout", r.ConnectTimeout / 1000);
   if (r.KeepAliveTime != kDefaultKeepAlive) AppendNumber(m, "KeepAliveTime", r.KeepAliveTime / 1000);
+  // A reader that does not know the element skips it, and its server
+  // stays on raw TCP.
+  if (protocol != TKC_DATA_PROTOCOL_RAW) AppendNumber(m, "DataProtocol", protocol);
   m->LeaveToParent();
 }
 
@@ -49,7 +52,7 @@ void WritePort(CMarkup* m, uint32_t com, uint32_t options) {
   m->LeaveToParent();
 }
 
-void WriteServer(CMarkup* m, const Record& r) {
+void WriteServer(CMarkup* m, const Record& r, uint8_t protocol) {
   m->AppendElement("Server");
   m->EnterChild();
   m->AppendElement("IP", DottedAddress(r.IPAddress).c_str());
@@ -57,7 +60,7 @@ void WriteServer(CMarkup* m, const Record& r) {
   m->AppendElement("ServerName", FieldText(r.ServerName).c_str());
   if (r.AliasName[0]) m->AppendElement("AliasName", FieldText(r.AliasName).c_str());
   if (r.HostName[0]) m->AppendElement("HostName", FieldText(r.HostName).c_str());
-  WriteOptions(m, r);
+  WriteOptions(m, r, protocol);
   // The I/O port first, then the data ports; the command port (entry 1) is
   // never written.
   const uint32_t dataPorts = r.PortNo < kMaxDataPorts ? r.PortNo : kMaxDataPorts;
@@ -70,7 +73,7 @@ void WriteServer(CMarkup* m, const Record& r) {
 
 }  // namespace
 
-uint16_t BuildXmlConfig(const ConfigSet& set, std::string* text) {
+uint16_t BuildXmlConfig(const ConfigSet& set, const Protocols* protocols, std::string* text) {
   text->clear();
   CMarkup m;
   m.SetDocument(kDeclaration);
@@ -79,7 +82,9 @@ uint16_t BuildXmlConfig(const ConfigSet& set, std::string* text) {
   WriteDriverOptions(&m, set.Flags);
   if (set.Servers == 0) return kNoServerToExport;
   const uint32_t servers = set.Servers < kMaxServers ? set.Servers : kMaxServers;
-  for (uint32_t i = 0; i < servers; ++i) WriteServer(&m, set.Records[i]);
+  for (uint32_t i = 0; i < servers; ++i) {
+    WriteServer(&m, set.Records[i], protocols ? (*protocols)[i] : TKC_DATA_PROTOCOL_RAW);
+  }
   *text = m.DocumentText();
   return kOk;
 }

@@ -48,7 +48,7 @@ TEST(XmlConfigWriter, EmptyStoreIsNotWritten) {
   auto set = NewSet();
   set->Flags = kFastOpen;
   std::string text = "old";
-  EXPECT_EQ(BuildXmlConfig(*set, &text), kNoServerToExport);
+  EXPECT_EQ(BuildXmlConfig(*set, nullptr, &text), kNoServerToExport);
   EXPECT_EQ(text, "");
 }
 
@@ -59,7 +59,7 @@ TEST(XmlConfigWriter, DefaultsAreLeftOutAndMappedPortsFollowTheNames) {
   ComWord(r, 3) |= 12;                        // data port 2 on COM12
   ComWord(r, 1) |= 30;                        // the command port is never written
   std::string text;
-  ASSERT_EQ(BuildXmlConfig(*set, &text), kOk);
+  ASSERT_EQ(BuildXmlConfig(*set, nullptr, &text), kOk);
   EXPECT_EQ(text, Lines({"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
                          "<VComConfiguration>",
                          "<DriverOptions/>",
@@ -95,7 +95,7 @@ TEST(XmlConfigWriter, EveryOptionAndFlagIsWrittenWhenSet) {
   ComWord(r, 2) |= 4095 | kFixedConfig | kDisablePurge;
   OptionsWord(r, 2) = kWriteBuffer | 500u << kAutoFlushShift;
   std::string text;
-  ASSERT_EQ(BuildXmlConfig(*set, &text), kOk);
+  ASSERT_EQ(BuildXmlConfig(*set, nullptr, &text), kOk);
   EXPECT_EQ(text, Lines({"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
                          "<VComConfiguration>",
                          "<DriverOptions>",
@@ -134,7 +134,7 @@ TEST(XmlConfigWriter, ServerWithoutMappedPortsIsAnEmptyOfPorts) {
   ComWord(a, 0) = 0;
   AddServer(set.get(), "5JV2", 1);
   std::string text;
-  ASSERT_EQ(BuildXmlConfig(*set, &text), kOk);
+  ASSERT_EQ(BuildXmlConfig(*set, nullptr, &text), kOk);
   EXPECT_NE(text.find("<ServerName>3144</ServerName>\r\n</Server>\r\n<Server>\r\n<IP>"), std::string::npos)
       << text;
 }
@@ -161,7 +161,7 @@ TEST(XmlConfigWriter, DocumentOfRandomStoreIsAcceptedByXmllint) {
     }
   }
   std::string text;
-  ASSERT_EQ(BuildXmlConfig(*set, &text), kOk);
+  ASSERT_EQ(BuildXmlConfig(*set, nullptr, &text), kOk);
   char path[] = "/tmp/xml_config_writer_test_XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);

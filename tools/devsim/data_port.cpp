@@ -63,6 +63,22 @@ bool ConfigureDataPorts(const std::map<std::string, std::string>& section, DataP
     }
     s.ioPort = static_cast<uint16_t>(v);
   }
+  const std::string protocol = get("data_protocol");
+  if (protocol == "rfc2217") {
+    s.rfc2217 = true;
+  } else if (!protocol.empty() && protocol != "raw") {
+    *error = "data_protocol must be raw or rfc2217";
+    return false;
+  }
+  const std::string manner = get("rfc2217_mode");
+  if (manner == "refuse") {
+    s.rfc2217Manner = Rfc2217Manner::kRefuse;
+  } else if (manner == "noack") {
+    s.rfc2217Manner = Rfc2217Manner::kNoAck;
+  } else if (!manner.empty() && manner != "ack") {
+    *error = "rfc2217_mode must be ack, refuse or noack";
+    return false;
+  }
   const std::string faults = get("data_fault");
   for (size_t at = 0; at < faults.size();) {
     size_t end = faults.find(',', at);
@@ -85,7 +101,26 @@ bool ConfigureDataPorts(const std::map<std::string, std::string>& section, DataP
   return true;
 }
 
+DataSession::DataSession(const DataPortSettings* settings) : settings_(settings) {
+  if (settings->rfc2217) rfc2217_ = std::make_unique<Rfc2217Server>(settings->rfc2217Manner);
+}
+
+std::string DataSession::Open() { return rfc2217_ ? rfc2217_->Greeting() : std::string(); }
+
+std::vector<std::string> DataSession::TakeNotes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  return notes;
+}
+
 std::string DataSession::Receive(const std::string& bytes, bool* drop) {
+  if (!rfc2217_) return Serve(bytes, drop);
+  std::string line, reply;
+  rfc2217_->FromClient(bytes, &line, &reply, &notes_);
+  return reply + Rfc2217Server::ToClient(Serve(line, drop));
+}
+
+std::string DataSession::Serve(const std::string& bytes, bool* drop) {
   *drop = false;
   std::string in = bytes;
   if (settings_->dropAfterBytes > 0 && received_ + in.size() >= settings_->dropAfterBytes) {

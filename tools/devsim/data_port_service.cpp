@@ -86,6 +86,9 @@ void DataPortService::Accept(Listener* l) {
     c.session = std::make_unique<DataSession>(&settings_);
     log_->Line("data open " + c.where + " port " + std::to_string(l->devicePort) + " " +
                describe_(l->devicePort));
+    const std::string greeting = c.session->Open();
+    if (!greeting.empty() && ::send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL) > 0)
+      c.sent += greeting.size();
     connections_.push_back(std::move(c));
     auto it = std::prev(connections_.end());
     loop_->Add(fd, EPOLLIN, [this, it](uint32_t) { Read(it); });
@@ -102,6 +105,8 @@ void DataPortService::Read(std::list<Connection>::iterator c) {
   }
   bool drop = false;
   const std::string out = c->session->Receive(std::string(buffer, static_cast<size_t>(n)), &drop);
+  for (const std::string& note : c->session->TakeNotes())
+    log_->Line("data rfc2217 " + c->where + " port " + std::to_string(c->devicePort) + " " + note);
   // A simulated device answers small amounts; what the socket does not
   // take at once is lost, as on a device whose buffer overflows.
   if (!out.empty()) {

@@ -2,7 +2,9 @@
 // event loop: a listener per port on the device's address, connections
 // served by DataSession, the refuse-for-a-while fault played by closing
 // the listeners. Log lines: "data open IP:PORT port N BAUD FORMAT",
-// "data close IP:PORT in=N out=M" and "data drop ..." / "data refuse ...".
+// "data close IP:PORT in=N out=M", "data drop ..." / "data refuse ...", and
+// for an RFC 2217 port "data rfc2217 IP:PORT port N baud=57600" (one per
+// setting a client takes).
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -11,6 +11,8 @@
 namespace tarvikctl {
 
 int ServersEdit(const Args& args);  // cmd_servers_add.cpp
+int ServersSet(const Args& args);   // cmd_servers_set.cpp
+const char* DataProtocolWord(uint32_t protocol);
 
 namespace {
 
@@ -50,11 +52,12 @@ void PrintComFields(uint32_t com) {
               TkcComDisablePurge(com));
 }
 
-void PrintServer(uint32_t n, const TkcServerRecord& r) {
-  std::printf("server index=%u name=%s alias=%s host=%s ip=%s ip2=%s ports=%u tcpcmd=%u tcpio=%u\n",
+void PrintServer(uint32_t n, const TkcServerRecord& r, uint32_t protocol) {
+  std::printf("server index=%u name=%s alias=%s host=%s ip=%s ip2=%s ports=%u protocol=%s "
+              "tcpcmd=%u tcpio=%u\n",
               n, Quoted(r.ServerName).c_str(), Quoted(r.AliasName).c_str(),
               Quoted(r.HostName).c_str(), Dotted(r.IPAddress).c_str(), Dotted(r.IPAddress2).c_str(),
-              r.PortNo, r.TcpPortCmd, r.TcpPort7000);
+              r.PortNo, DataProtocolWord(protocol), r.TcpPortCmd, r.TcpPort7000);
   std::printf("port server=%u port=io ", n);
   PrintComFields(r.PortMap[0].Com);
   std::printf("\n");
@@ -69,10 +72,12 @@ void PrintServer(uint32_t n, const TkcServerRecord& r) {
 
 int Servers(const Args& args) {
   if (!args.empty() && (args[0] == "add" || args[0] == "remove")) return ServersEdit(args);
+  if (!args.empty() && args[0] == "set") return ServersSet(args);
   if (!args.empty()) return Fail("servers takes no arguments");
   static TkcConfigSet set;  // 3.8 MB: never on the stack
+  static uint8_t protocols[TKC_MAX_SERVERS];
   set.SizeStamp = TKC_SET_SIZE;
-  const uint16_t status = Tkc_RegReadAll(&set);
+  const uint16_t status = Tkc_RegReadAllWithProtocols(&set, protocols, TKC_MAX_SERVERS);
   if (status == TKC_ERR_PARAMETER_KEY) {
     return Fail("cannot open the driver's parameter key " TKC_PARAMETER_KEY " (status 8)");
   }
@@ -80,7 +85,7 @@ int Servers(const Args& args) {
     return Fail("reading the configuration failed (status " + std::to_string(status) + ")");
   }
   std::printf("store servers=%u ports=%u flags=0x%08X\n", set.Servers, set.Ports, set.Flags);
-  for (uint32_t s = 0; s < set.Servers; ++s) PrintServer(s + 1, set.Records[s]);
+  for (uint32_t s = 0; s < set.Servers; ++s) PrintServer(s + 1, set.Records[s], protocols[s]);
   std::fflush(stdout);
   if (status == TKC_ERR_SERVER_VALUE) {
     return Fail("a server lacks a mandatory value and was left out (status 9)");
@@ -116,7 +121,10 @@ int Parse(const Args& args) {
 }
 
 const TarvikctlCommand kServers(
-    {"servers", "servers [add FIRST [LAST] [--com N] [--name NAME] ...|remove INDEX]", Servers});
+    {"servers",
+     "servers [add FIRST [LAST] [--com N] [--name NAME] [--rfc2217] ...|remove INDEX|"
+     "set INDEX --data-protocol raw|rfc2217]",
+     Servers});
 const TarvikctlCommand kParse({"parse", "parse NAME", Parse});
 
 }  // namespace

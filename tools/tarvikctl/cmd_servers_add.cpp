@@ -32,7 +32,7 @@ constexpr const char* kAddUsage =
     "         [--port TCP] [--io-port TCP] [--keep-alive S] [--broken S] [--timeout S]\n"
     "         [--include-net] [--no-gateway] [--include-broadcast] [--allow-duplicates]\n"
     "         [--fixed-baud] [--map-io] [--disable-purge] [--write-buffer] [--auto-flush MS]\n"
-    "         [--one-at-a-time]";
+    "         [--one-at-a-time] [--rfc2217]";
 
 const char* ReasonWord(SkipReason reason) {
   switch (reason) {
@@ -133,6 +133,8 @@ bool ParseAdd(const Args& args, AddRequest* request, std::string* error) {
       c.disablePurge = true;
     } else if (word == "--write-buffer") {
       c.writeBuffer = true;
+    } else if (word == "--rfc2217") {
+      c.rfc2217 = true;
     } else if (!word.empty() && word[0] == '-') {
       *error = "unknown option " + word;
       return false;

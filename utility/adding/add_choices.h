@@ -29,6 +29,7 @@ struct AddServersChoices {
   int64_t connectTimeoutSeconds = 5;
   int64_t commandPort = 10000;
   int64_t ioPort = 9999;
+  bool rfc2217 = false;  // the new servers' data ports speak RFC 2217
   // "Port Options"
   bool disablePurge = false;
   bool writeBuffer = false;

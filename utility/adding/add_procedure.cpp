@@ -109,7 +109,8 @@ class RangeWalk {
     const uint32_t ports = record.PortNo + 1;
     tarvik::app::CountAddedServer(ports);
     const uint32_t index = app_.config.Servers;
-    const uint16_t written = Tkc_RegWriteOneServer(index, &record, kServerRecordSize);
+    const uint16_t written = tarvik::app::WriteServerWithProtocol(
+        index, &record, c_.rfc2217 ? TKC_DATA_PROTOCOL_RFC2217 : TKC_DATA_PROTOCOL_RAW);
     if (written != TKC_OK) {
       // Not silent: a server the store did not take must not look added.
       ++out_.writeFailures;

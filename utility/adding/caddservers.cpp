@@ -31,6 +31,7 @@ CAddServers::CAddServers(const AddServersChoices& d, const FreeComList& freeComs
   options.numbers[kConnectTimeout] = static_cast<int32_t>(d.connectTimeoutSeconds);
   options.numbers[kTcpPortCmd] = static_cast<int32_t>(d.commandPort);
   options.numbers[kTcpPort7000] = static_cast<int32_t>(d.ioPort);
+  options.rfc2217 = d.rfc2217;
   m_options->Fill(options);
   m_ports = new CAddServersOpt2(d);
   m_tabs->AddPage(QStringLiteral("IP Range"), m_range);
@@ -70,6 +71,7 @@ void CAddServers::accept() {
   c.connectTimeoutSeconds = options.numbers[kConnectTimeout];
   c.commandPort = options.numbers[kTcpPortCmd];
   c.ioPort = options.numbers[kTcpPort7000];
+  c.rfc2217 = options.rfc2217;
   m_range->Take(&c);
   m_ports->Take(&c);
   if (const char* message = CheckAddServersChoices(&c)) {

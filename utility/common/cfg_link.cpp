@@ -35,12 +35,12 @@ int CfgCheckCreateServiceKey() { return Tkc_RegCheckCreateServiceKey(); }
 
 int CfgReadAll(ConfigSet* set) {
   set->SizeStamp = kConfigSetSize;
-  return Tkc_RegReadAll(set);
+  return Tkc_RegReadAllWithProtocols(set, set->DataProtocol, sizeof set->DataProtocol);
 }
 
 int CfgWriteAll(ConfigSet* set) {
   set->SizeStamp = kConfigSetSize;
-  return Tkc_RegWriteAll(set);
+  return Tkc_RegWriteAllWithProtocols(set, set->DataProtocol, sizeof set->DataProtocol);
 }
 
 int CfgReadOtherSerial(uint8_t* map, ConfigSet* set) {

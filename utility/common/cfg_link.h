@@ -9,7 +9,14 @@
 
 #include "tarvikcfg.h"
 
-using ConfigSet = TkcConfigSet;
+// The utility's copy of the configuration: the library's set and, beside
+// its records, each server's data protocol, which the store keeps in the
+// server's key outside the record: DataProtocol[i] belongs to Records[i]
+// (TKC_DATA_PROTOCOL_RAW or _RFC2217). Loads and stores carry both; code
+// that moves a record to another index moves its entry with it.
+struct ConfigSet : TkcConfigSet {
+  uint8_t DataProtocol[TKC_MAX_SERVERS];
+};
 using ServerRecord = TkcServerRecord;
 
 constexpr uint32_t kConfigSetSize = 3800176;
@@ -24,7 +31,8 @@ int BuildOwnComMap(const ConfigSet& set, uint8_t* map);
 
 // Tkc_RegCheckCreateServiceKey.
 int CfgCheckCreateServiceKey();
-// Tkc_RegReadAll / Tkc_RegWriteAll with the size stamp set first.
+// Tkc_RegReadAllWithProtocols / Tkc_RegWriteAllWithProtocols with the size
+// stamp set first.
 int CfgReadAll(ConfigSet* set);
 int CfgWriteAll(ConfigSet* set);
 // Tkc_RegReadOtherSerial into map (4095 bytes).

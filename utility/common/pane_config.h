@@ -3,12 +3,13 @@
 #pragma once
 #include <cstdint>
 
+#include "cfg_link.h"
 #include "tarvikcfg.h"
 
 namespace tarvik::app {
 
 using ServerRecord = TkcServerRecord;
-using ConfigSet = TkcConfigSet;
+using ConfigSet = ::ConfigSet;  // the records and their data protocols
 
 constexpr uint32_t kServerRecordSize = TKC_RECORD_SIZE;
 constexpr uint32_t kConfigSetSize = TKC_SET_SIZE;

@@ -1,5 +1,6 @@
 #include "cconfigsvropt.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +39,9 @@ CConfigSvrOpt::CConfigSvrOpt(QWidget* parent)
       m_addressLabel(Label("IP Address (Primary) : ", this)),
       m_address2Label(Label("Redundant IP (Secondary) : ", this)),
       m_address(new QLineEdit(this)),
-      m_address2(new QLineEdit(this)) {
+      m_address2(new QLineEdit(this)),
+      m_rfc2217(new QCheckBox(QStringLiteral("Data ports use RFC 2217 (Telnet Com Port Control)"),
+                              this)) {
   QPalette notePalette = m_note->palette();
   notePalette.setColor(QPalette::WindowText, kNoteColor);
   m_note->setPalette(notePalette);
@@ -60,9 +63,15 @@ CConfigSvrOpt::CConfigSvrOpt(QWidget* parent)
   grid->addWidget(m_address2Label, kServerOptionNumbers + 1, 0);
   grid->addWidget(m_address2, kServerOptionNumbers + 1, 1);
 
+  m_rfc2217->setObjectName(QStringLiteral("rfc2217"));
+  m_rfc2217->setToolTip(QStringLiteral(
+      "For device servers and ser2net that take the line settings in-band on the data "
+      "connection. Off: raw TCP."));
+
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_note);
   layout->addLayout(grid);
+  layout->addWidget(m_rfc2217);
   layout->addStretch(1);
 }
 
@@ -79,6 +88,7 @@ void CConfigSvrOpt::Fill(const tarvik::device::ServerOptions& options) {
     m_numbers[i]->setText(QString::number(options.numbers[i]));
   m_address->setText(QString::fromLatin1(options.address.c_str()));
   m_address2->setText(QString::fromLatin1(options.address2.c_str()));
+  m_rfc2217->setChecked(options.rfc2217);
 }
 
 void CConfigSvrOpt::TakeValues() {
@@ -89,6 +99,7 @@ void CConfigSvrOpt::TakeValues() {
   }
   m_values.address = m_address->text().toLatin1().toStdString();
   m_values.address2 = m_address2->text().toLatin1().toStdString();
+  m_values.rfc2217 = m_rfc2217->isChecked();
 }
 
 bool CConfigSvrOpt::Validate() {
@@ -112,4 +123,9 @@ bool CConfigSvrOpt::Validate() {
 void CConfigSvrOpt::SetPrimaryAddress(const QString& text) {
   m_address->setText(text);
   m_values.address = text.toLatin1().toStdString();
+}
+
+void CConfigSvrOpt::SetRfc2217(bool on) {
+  m_rfc2217->setChecked(on);
+  m_values.rfc2217 = on;
 }

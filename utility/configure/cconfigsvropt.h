@@ -13,6 +13,7 @@
 
 #include "server_options.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 
@@ -40,10 +41,14 @@ class CConfigSvrOpt : public QWidget {
 
   // Replaces the primary address text (the device got a new address).
   void SetPrimaryAddress(const QString& text);
+  // Sets the RFC 2217 box, which the opener fills from beside the record
+  // after Fill.
+  void SetRfc2217(bool on);
 
   QLineEdit* NumberEdit(tarvik::device::ServerOptionNumber which) const {
     return m_numbers[which];
   }
+  QCheckBox* Rfc2217Box() const { return m_rfc2217; }
   QLineEdit* AddressEdit() const { return m_address; }
   QLineEdit* Address2Edit() const { return m_address2; }
   QLabel* Note() const { return m_note; }
@@ -55,6 +60,7 @@ class CConfigSvrOpt : public QWidget {
   QLabel* m_address2Label;
   QLineEdit* m_address;
   QLineEdit* m_address2;
+  QCheckBox* m_rfc2217;
   bool m_addressShown = true;
   tarvik::device::ServerOptions m_values;
 };

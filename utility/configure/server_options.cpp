@@ -72,7 +72,7 @@ bool SameOptions(const ServerOptions& a, const ServerOptions& b) {
     if (a.numbers[i] != b.numbers[i]) return false;
   for (int which : {kPrimaryAddress, kRedundantAddress})
     if (AddressValue(AddressText(a, which)) != AddressValue(AddressText(b, which))) return false;
-  return true;
+  return a.rfc2217 == b.rfc2217;
 }
 
 OptionsMerge MergeOptionsIntoRecord(const ServerOptions& shown, const ServerOptions& chosen,

@@ -33,14 +33,17 @@ struct ServerOptions {
   int32_t numbers[kServerOptionNumbers] = {};  // times in seconds, ports as stored
   std::string address;   // "IP Address (Primary)"
   std::string address2;  // "Redundant IP (Secondary)"
+  // The data ports speak RFC 2217. Kept beside the record, not in it: the
+  // opener fills and stores it (ConfigSet::DataProtocol).
+  bool rfc2217 = false;
 };
 
 // What the page shows for a record: times divided by 1000, the addresses
 // as dotted texts (0 shows as "0.0.0.0").
 ServerOptions OptionsFromRecord(const TkcServerRecord& record);
 
-// True when both hold the same numbers and the same addresses (compared as
-// parsed, so "", " " and "0.0.0.0" are one).
+// True when both hold the same numbers, the same addresses (compared as
+// parsed, so "", " " and "0.0.0.0" are one) and the same data protocol.
 bool SameOptions(const ServerOptions& a, const ServerOptions& b);
 
 enum OptionAddress : int { kPrimaryAddress, kRedundantAddress, kOptionAddresses };

@@ -12,6 +12,7 @@
 #include "app_state.h"
 #include "cconfigport.h"
 #include "cconfigsvr.h"
+#include "cconfigsvropt.h"
 #include "cinputbox.h"
 #include "com_reassign.h"
 #include "cpelmarmenu.h"
@@ -460,12 +461,14 @@ void CPelmarServerDlg::ConfigureServer() {
   if (index < 0) return;
   AppState& state = App();
   const ServerRecord before = state.config.Records[index];
+  dev::ServerOptions shown = dev::OptionsFromRecord(before);
+  shown.rfc2217 = state.config.DataProtocol[index] == TKC_DATA_PROTOCOL_RFC2217;
   CConfigSvr dialog(this);
   dialog.SetServer(index,
                    QString::fromLatin1(app::ServerLabel(before, m_query.State(index)).c_str()),
                    before);
+  dialog.OptionsPage()->SetRfc2217(shown.rfc2217);
   if (dialog.exec() != QDialog::Accepted) return;
-  const dev::ServerOptions shown = dev::OptionsFromRecord(before);
   if (dev::SameOptions(shown, dialog.Options())) return;
 
   index = FindServerAfterDialog(index, before);
@@ -473,9 +476,16 @@ void CPelmarServerDlg::ConfigureServer() {
   ServerRecord& server = state.config.Records[index];
   const dev::OptionsMerge merge =
       dev::MergeOptionsIntoRecord(shown, dialog.Options(), server, AskWhichAddress);
+  // The data protocol lives beside the record; only a change the user made
+  // is taken, as for the fields of the record.
+  const bool protocolChanged = dialog.Options().rfc2217 != shown.rfc2217;
+  if (protocolChanged) {
+    state.config.DataProtocol[index] =
+        dialog.Options().rfc2217 ? TKC_DATA_PROTOCOL_RFC2217 : TKC_DATA_PROTOCOL_RAW;
+  }
   // Taken before the write, which may reload the records.
   const uint32_t kept[dev::kOptionAddresses] = {server.IPAddress, server.IPAddress2};
-  if (merge.changed) {
+  if (merge.changed || protocolChanged) {
     state.restartPending = true;
     WriteServer(index);
   }

@@ -60,7 +60,7 @@ void WarnWriteFailed(uint16_t status) {
 uint16_t ReadConfigSet(ConfigSet& set, bool* restartPending) {
   memset(&set, 0, sizeof set);
   set.SizeStamp = kConfigSetSize;
-  uint16_t status = Tkc_RegReadAll(&set);
+  uint16_t status = Tkc_RegReadAllWithProtocols(&set, set.DataProtocol, sizeof set.DataProtocol);
   if (status != TKC_OK) return status;
   if (!(set.Flags & TKC_FLAGS_FORMAT_MARKER)) {
     set.Flags |= TKC_FLAGS_FORMAT_MARKER;
@@ -86,9 +86,18 @@ uint16_t LoadConfigSet(ConfigSet& set, bool* restartPending) {
 
 uint16_t StoreConfigSet(ConfigSet& set) {
   set.SizeStamp = kConfigSetSize;
-  uint16_t status = Tkc_RegWriteAll(&set);
+  uint16_t status = Tkc_RegWriteAllWithProtocols(&set, set.DataProtocol, sizeof set.DataProtocol);
   if (status != TKC_OK) WarnWriteFailed(status);
   return status;
+}
+
+uint16_t WriteServerWithProtocol(uint32_t index, ServerRecord* record, uint8_t protocol) {
+  RegTransaction tx(RegTransaction::Mode::kWrite);
+  if (tx.Status() != kErrorSuccess) return TKC_ERR_PARAMETER_KEY;
+  uint16_t status = Tkc_RegWriteOneServer(index, record, kServerRecordSize);
+  if (status == TKC_OK) status = Tkc_RegSetDataProtocol(index, protocol);
+  if (status != TKC_OK) return status;  // the scope rolls back
+  return tx.Commit() == kErrorSuccess ? TKC_OK : TKC_ERR_PARAMETER_KEY;
 }
 
 uint16_t CountAddedServer(uint32_t ports) {
@@ -120,7 +129,7 @@ bool RemoveServerFromStore(const ConfigSet& set, int index) {
   // store dooms the transaction and shows at the commit.
   for (int k = 0; k < index; ++k) {
     ServerRecord copy = set.Records[k];
-    Tkc_RegWriteOneServer(static_cast<uint32_t>(k), &copy, kServerRecordSize);
+    WriteServerWithProtocol(static_cast<uint32_t>(k), &copy, set.DataProtocol[k]);
   }
 
   RegKey params = OpenParameters();
@@ -131,7 +140,8 @@ bool RemoveServerFromStore(const ConfigSet& set, int index) {
   }
   for (uint32_t k = static_cast<uint32_t>(index) + 1; k < count; ++k) {
     ServerRecord copy = set.Records[k];
-    uint16_t status = Tkc_RegWriteOneServer(k - 1, &copy, kServerRecordSize);
+    // The subkey it lands in is new: its protocol must come along.
+    uint16_t status = WriteServerWithProtocol(k - 1, &copy, set.DataProtocol[k]);
     if (status != TKC_OK) {
       // Going on would delete the subkey of a server that was not copied.
       WarnWriteFailed(status);

@@ -30,14 +30,21 @@ void WarnWriteFailed(uint16_t status);
 // Writes the whole set; a failure is shown and its status returned.
 uint16_t StoreConfigSet(ConfigSet& set);
 
+// Writes *record as server index of the store with its data protocol
+// beside it, in one commit (inside the caller's transaction, when it holds
+// one). Changes *record as Tkc_RegWriteOneServer does. Returns the first
+// failing status of the two writes, or TKC_OK; nothing is shown.
+uint16_t WriteServerWithProtocol(uint32_t index, ServerRecord* record, uint8_t protocol);
+
 // Counts one more server with ports ports in the store; a failure is shown
 // and its status returned.
 uint16_t CountAddedServer(uint32_t ports);
 
 // Removes server index from the store: its subkey goes, the counts drop and
-// the servers after it move down one subkey. The other servers are written
-// from the set as well, so no edit made in memory is lost by the reload
-// that must follow. Failures are shown. Returns true when the store changed.
+// the servers after it move down one subkey, each with its data protocol.
+// The other servers are written from the set as well, so no edit made in
+// memory is lost by the reload that must follow. Failures are shown.
+// Returns true when the store changed.
 bool RemoveServerFromStore(const ConfigSet& set, int index);
 
 // Deletes the subkeys of all servers of the set and sets the counts to 0.

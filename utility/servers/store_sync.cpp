@@ -63,7 +63,8 @@ bool HasOwnChanges(const ConfigSet& set, const StoreBaseline& base) {
   const ConfigSet& was = base.config;
   if (set.Servers != was.Servers || set.Ports != was.Ports || set.Flags != was.Flags) return true;
   const uint32_t n = set.Servers < static_cast<uint32_t>(kMaxServers) ? set.Servers : kMaxServers;
-  return std::memcmp(set.Records, was.Records, n * sizeof(ServerRecord)) != 0;
+  return std::memcmp(set.Records, was.Records, n * sizeof(ServerRecord)) != 0 ||
+         std::memcmp(set.DataProtocol, was.DataProtocol, n) != 0;
 }
 
 uint16_t LoadTracked(ConfigSet& set, StoreBaseline& base, bool* restartPending) {
@@ -125,12 +126,13 @@ StoreResult WriteServerTracked(ConfigSet& set, StoreBaseline& base, int index,
     RegTransaction tx(RegTransaction::Mode::kWrite);
     if (tx.Status() == kErrorSuccess && StoreChangeCount() == base.changeCount) {
       ServerRecord& record = set.Records[index];
-      if (Tkc_RegWriteOneServer(static_cast<uint32_t>(index), &record, kServerRecordSize) !=
+      if (WriteServerWithProtocol(static_cast<uint32_t>(index), &record, set.DataProtocol[index]) !=
           TKC_OK)
         return StoreResult::kFailed;
       const uint32_t written = StoreChangeCount();
       if (tx.Commit() != kErrorSuccess) return StoreResult::kFailed;
       base.config.Records[index] = record;
+      base.config.DataProtocol[index] = set.DataProtocol[index];
       base.changeCount = written;
       return StoreResult::kWritten;
     }

@@ -26,7 +26,8 @@ namespace tarvik::app {
 extern const char kReloadedStatus[];
 extern const char kWhoseListQuestion[];
 
-// True when set differs from the baseline in anything the store keeps.
+// True when set differs from the baseline in anything the store keeps
+// (records and data protocols).
 bool HasOwnChanges(const ConfigSet& set, const StoreBaseline& base);
 
 // Reads the whole set (as LoadConfigSet does, with its messages; a failed
@@ -46,8 +47,8 @@ enum class StoreResult {
 // utility's list, No takes the store's.
 StoreResult StoreTracked(ConfigSet& set, StoreBaseline& base, bool* restartPending);
 
-// Writes set.Records[index] as that server of the store after an edit in
-// place. When the store has moved on, StoreTracked decides instead, since
+// Writes set.Records[index] and its data protocol as that server of the
+// store after an edit in place. When the store has moved on, StoreTracked decides instead, since
 // the index may name another server there.
 StoreResult WriteServerTracked(ConfigSet& set, StoreBaseline& base, int index,
                                bool* restartPending);

@@ -482,3 +482,34 @@ TEST_F(AddProcedureTest, StopRequestEndsTheWalkBetweenAddresses) {
 }
 
 }  // namespace
+
+namespace {
+
+uint32_t StoredProtocol(uint32_t index) {
+  uint32_t protocol = 99;
+  EXPECT_EQ(Tkc_RegGetDataProtocol(index, &protocol), TKC_OK) << "server " << index + 1;
+  return protocol;
+}
+
+// A subkey left behind beyond the count keeps its values; a server added
+// there must get the protocol chosen now, not the one it finds.
+TEST_F(AddProcedureTest, NewServersTakeTheChosenDataProtocolNotAStaleOne) {
+  {
+    tarvik::RegKey stale;
+    ASSERT_EQ(stale.Create(std::string(TKC_PARAMETER_KEY) + "\\Server1"), tarvik::kErrorSuccess);
+    ASSERT_EQ(stale.SetDword(TKC_DATA_PROTOCOL_VALUE, TKC_DATA_PROTOCOL_RFC2217), tarvik::kErrorSuccess);
+  }
+  EXPECT_FALSE(Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.2"); }).Failed());
+  EXPECT_FALSE(Run([](AddServersChoices& c) {
+                 Range(c, "10.0.0.3", "10.0.0.3");
+                 c.rfc2217 = true;
+               }).Failed());
+  ASSERT_EQ(App().config.Servers, 3u);
+  EXPECT_EQ(StoredProtocol(0), TKC_DATA_PROTOCOL_RAW);
+  EXPECT_EQ(StoredProtocol(1), TKC_DATA_PROTOCOL_RAW);
+  EXPECT_EQ(StoredProtocol(2), TKC_DATA_PROTOCOL_RFC2217);
+  EXPECT_EQ(App().config.DataProtocol[0], TKC_DATA_PROTOCOL_RAW) << "the reload brings them in";
+  EXPECT_EQ(App().config.DataProtocol[2], TKC_DATA_PROTOCOL_RFC2217);
+}
+
+}  // namespace

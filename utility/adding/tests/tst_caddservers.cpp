@@ -181,9 +181,12 @@ void TestCAddServers::okHandsBackTrimmedChoices() {
   dlg->RangePage()->ComList()->setCurrentIndex(3);  // COM8
   dlg->RangePage()->MapIoCheck()->setChecked(true);
   dlg->PortPage()->AutoFlushEdit()->setText(QStringLiteral("55"));
+  QVERIFY(!dlg->OptionsPage()->Rfc2217Box()->isChecked());
+  dlg->OptionsPage()->Rfc2217Box()->setChecked(true);
   dlg->accept();
   QCOMPARE(dlg->result(), int(QDialog::Accepted));
   const AddServersChoices& c = dlg->Choices();
+  QVERIFY(c.rfc2217);
   QCOMPARE(c.rangeStart, std::string("10.0.0.1"));
   QCOMPARE(c.rangeEnd, std::string("10.0.0.20"));
   QCOMPARE(c.firstComIndex, 2);

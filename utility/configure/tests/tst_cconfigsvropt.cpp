@@ -1,5 +1,6 @@
 // The server options page as a user edits it: the red note, hidden address
 // fields, and the message of the first failing field.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -71,6 +72,32 @@ class TestCConfigSvrOpt : public QObject {
     QVERIFY(!m_page->Validate());
     QCOMPARE(m_ui->Texts(),
              std::vector<std::string>{"Input a value between 0 to 1800 seconds for Keep Alive Time."});
+  }
+
+  void rfc2217BoxShowsTheChoiceAndAClickChangesIt() {
+    QCOMPARE(m_page->Rfc2217Box()->text(),
+             QStringLiteral("Data ports use RFC 2217 (Telnet Com Port Control)"));
+    QVERIFY(m_page->Rfc2217Box()->isVisible());
+    QVERIFY(!m_page->Rfc2217Box()->isChecked());
+    QTest::mouseClick(m_page->Rfc2217Box(), Qt::LeftButton);
+    QVERIFY(m_page->Validate());
+    QVERIFY(m_page->Values().rfc2217);
+
+    ServerOptions o = m_page->Values();
+    o.rfc2217 = true;
+    m_page->Fill(o);
+    QVERIFY(m_page->Rfc2217Box()->isChecked());
+    QTest::mouseClick(m_page->Rfc2217Box(), Qt::LeftButton);
+    QVERIFY(m_page->Validate());
+    QVERIFY(!m_page->Values().rfc2217);
+    m_page->SetRfc2217(true);
+    QVERIFY(m_page->Rfc2217Box()->isChecked());
+    QVERIFY(m_page->Values().rfc2217);
+  }
+
+  void hiddenAddressFieldsKeepTheRfc2217Box() {
+    m_page->SetAddressFieldsVisible(false);
+    QVERIFY(m_page->Rfc2217Box()->isVisible());
   }
 
  private:

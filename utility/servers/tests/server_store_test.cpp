@@ -75,6 +75,27 @@ class ServerStoreTest : public ::testing::Test {
   std::vector<std::string> messages_;
 };
 
+std::vector<int> Protocols(const ConfigSet& set) {
+  return std::vector<int>(set.DataProtocol, set.DataProtocol + set.Servers);
+}
+
+TEST_F(ServerStoreTest, StoringAndLoadingKeepTheDataProtocolsBesideTheirRecords) {
+  set_->DataProtocol[1] = TKC_DATA_PROTOCOL_RFC2217;
+  set_->DataProtocol[3] = TKC_DATA_PROTOCOL_RFC2217;
+  ASSERT_EQ(StoreConfigSet(*set_), TKC_OK);
+  EXPECT_EQ(Protocols(*Stored()), (std::vector<int>{0, 1, 0, 1}));
+}
+
+TEST_F(ServerStoreTest, RemovingAServerKeepsEachDataProtocolWithItsServer) {
+  set_->DataProtocol[2] = TKC_DATA_PROTOCOL_RFC2217;
+  ASSERT_EQ(StoreConfigSet(*set_), TKC_OK);
+  EXPECT_TRUE(RemoveServerFromStore(*set_, 0));
+  auto stored = Stored();
+  EXPECT_EQ(Names(*stored), (std::vector<std::string>{"3147", "RRB-341", "4629"}));
+  EXPECT_EQ(Protocols(*stored), (std::vector<int>{0, 1, 0}))
+      << "RRB-341 moved from subkey 3 to 2 and keeps RFC 2217";
+}
+
 TEST_F(ServerStoreTest, RemovingTheSecondOfFourRenumbersWithoutGaps) {
   EXPECT_TRUE(RemoveServerFromStore(*set_, 1));
   EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);

@@ -119,6 +119,23 @@ TEST_F(StoreSyncTest, TheUtilitysOwnWritesAreNotTakenForAnotherProcesses) {
   EXPECT_EQ(StoredAlias(1), "edited");
 }
 
+// The data protocol lives beside the record; a change to it alone is still
+// the user's work, and another process's change to it must be noticed.
+TEST_F(StoreSyncTest, ADataProtocolChangedAloneIsWrittenAndNotLost) {
+  set_->DataProtocol[1] = TKC_DATA_PROTOCOL_RFC2217;
+  EXPECT_TRUE(HasOwnChanges(*set_, *base_));
+  EXPECT_EQ(WriteServerTracked(*set_, *base_, 1, &pending_), StoreResult::kWritten);
+  EXPECT_FALSE(HasOwnChanges(*set_, *base_));
+  uint32_t protocol = 0;
+  ASSERT_EQ(Tkc_RegGetDataProtocol(1, &protocol), TKC_OK);
+  EXPECT_EQ(protocol, TKC_DATA_PROTOCOL_RFC2217);
+
+  ASSERT_EQ(Tkc_RegSetDataProtocol(0, TKC_DATA_PROTOCOL_RFC2217), TKC_OK);  // another process
+  EXPECT_EQ(StoreTracked(*set_, *base_, &pending_), StoreResult::kReloaded);
+  EXPECT_EQ(set_->DataProtocol[0], TKC_DATA_PROTOCOL_RFC2217);
+  EXPECT_EQ(set_->DataProtocol[1], TKC_DATA_PROTOCOL_RFC2217);
+}
+
 TEST_F(StoreSyncTest, AnEditOfAServerAfterAnotherProcessWroteAsksFirst) {
   OtherProcessRenames("theirs");
   tarvik::CopyText(set_->Records[0].AliasName, "mine");

@@ -4,6 +4,7 @@
 // the timer or another program changes while the dialog is open is neither
 // lost nor written over.
 #include <QAction>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,7 @@ class TestConfigureServer : public QObject {
   void addressChangedOnBothSidesIsAsked_data();
   void addressChangedOnBothSidesIsAsked();
   void reloadWhileOpenConfiguresTheSameServer();
+  void rfc2217BoxShowsEachServersChoiceAndOkStoresIt();
 
  private:
   void Select(int serverIndex);
@@ -324,6 +326,37 @@ void TestConfigureServer::doubleClickOpensItForThatServer() {
   QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
   QCOMPARE(description, QStringLiteral("Q410X4 [10.0.0.3]"));
   QCOMPARE(address2, QStringLiteral("10.0.0.11"));
+}
+
+void TestConfigureServer::rfc2217BoxShowsEachServersChoiceAndOkStoresIt() {
+  QCOMPARE(Tkc_RegSetDataProtocol(2, TKC_DATA_PROTOCOL_RFC2217), uint16_t(TKC_OK));
+  m_pane->Load();
+  m_pane->Rebuild();
+  bool shown = false;
+  Select(2);
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    shown = dialog->OptionsPage()->Rfc2217Box()->isChecked();
+    dialog->reject();
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+  QVERIFY2(shown, "server 3 speaks RFC 2217");
+
+  Select(1);
+  WhenModal<CConfigSvr>([&](CConfigSvr* dialog) {
+    QCheckBox* box = dialog->OptionsPage()->Rfc2217Box();
+    shown = box->isChecked();
+    QTest::mouseClick(box, Qt::LeftButton);
+    dialog->accept();
+  });
+  m_pane->OnCommand(PelmarCommand::kConfigureServer);
+  QVERIFY2(!shown, "server 2 is on raw TCP");
+  uint32_t protocol = 0;
+  QCOMPARE(Tkc_RegGetDataProtocol(1, &protocol), uint16_t(TKC_OK));
+  QCOMPARE(protocol, TKC_DATA_PROTOCOL_RFC2217);
+  QCOMPARE(App().config.DataProtocol[1], uint8_t(TKC_DATA_PROTOCOL_RFC2217));
+  QCOMPARE(Tkc_RegGetDataProtocol(0, &protocol), uint16_t(TKC_OK));
+  QCOMPARE(protocol, TKC_DATA_PROTOCOL_RAW);
+  QVERIFY(App().restartPending);
 }
 
 QTEST_MAIN(TestConfigureServer)
