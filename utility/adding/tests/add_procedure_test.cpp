@@ -300,22 +300,28 @@ TEST_F(AddProcedureTest, NumbersOfOtherPortsAndOfOurOwnAreNeverGivenTwice) {
   EXPECT_EQ(given, (std::vector<uint32_t>{3, 4, 1, 2, 6, 7}));
 }
 
+// As another process does: a "Q410X2" at address as the store's first
+// server, its two ports on firstCom and the number after (0: unmapped).
+void AnotherProcessAdds(const char* address, uint32_t firstCom) {
+  ServerRecord other{};
+  tarvik::CopyText(other.ServerName, "Q410X2");
+  EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
+  other.IPAddress = StoreOrderAddress(RangeAddress(address));
+  other.TcpPortCmd = 10000;
+  other.TcpPort7000 = 9999;
+  if (firstCom != 0) {
+    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, firstCom);
+    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, firstCom + 1);
+  }
+  EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
+  EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
+}
+
 // Another process adds a server on COM1/COM2 after the walk's set and
 // free list were made (the dialog had chosen COM1): it keeps its index and
 // its numbers, and ours goes after it.
 TEST_F(AddProcedureTest, ServersWrittenElsewhereDuringTheWalkAreKeptAndTheirComsAvoided) {
-  host.beforeWalk = [] {
-    ServerRecord other{};
-    tarvik::CopyText(other.ServerName, "Q410X2");
-    EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
-    other.IPAddress = StoreOrderAddress(RangeAddress("10.9.9.9"));
-    other.TcpPortCmd = 10000;
-    other.TcpPort7000 = 9999;
-    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, 1);
-    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, 2);
-    EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
-    EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
-  };
+  host.beforeWalk = [] { AnotherProcessAdds("10.9.9.9", 1); };
   Run([](AddServersChoices& c) {
     Range(c, "10.0.0.1", "10.0.0.2");
     c.firstComIndex = 0;  // COM1 when the list was made
@@ -332,14 +338,7 @@ TEST_F(AddProcedureTest, ServersWrittenElsewhereDuringTheWalkAreKeptAndTheirComs
 
 // The same address added by another process meanwhile is a duplicate too.
 TEST_F(AddProcedureTest, AnAddressAnotherProcessAddedMeanwhileIsSkippedAsADuplicate) {
-  host.beforeWalk = [] {
-    ServerRecord other{};
-    tarvik::CopyText(other.ServerName, "Q410X2");
-    EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
-    other.IPAddress = StoreOrderAddress(RangeAddress("10.0.0.2"));
-    EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
-    EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
-  };
+  host.beforeWalk = [] { AnotherProcessAdds("10.0.0.2", 0); };
   Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.3"); });
   EXPECT_EQ(host.messages, std::vector<std::string>{"Skip duplicated IP:10.0.0.2"});
   EXPECT_EQ(host.skipped.at("10.0.0.2"), SkipReason::kDuplicate);
