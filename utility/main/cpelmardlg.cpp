@@ -363,7 +363,7 @@ void CPelmarDlg::RunAddServers() {
   m_adding = true;
   m_stopAdding = false;
   AddWindowLinks links;
-  links.store = [this] { return StoreBeforeAdding(); };
+  links.store = [this] { return StoreForAdding(); };
   links.reload = [this] {
     m_serverPane->Load();
     m_serverPane->Rebuild();
@@ -380,8 +380,8 @@ void CPelmarDlg::RunAddServers() {
   if (m_closePending) QTimer::singleShot(0, this, &CPelmarDlg::RunPendingClose);
 }
 
-bool CPelmarDlg::StoreBeforeAdding() {
-  const AddStoreStep step = ::StoreBeforeAdding(App());
+bool CPelmarDlg::StoreForAdding() {
+  const AddStoreStep step = StoreBeforeAdding(App());
   if (step.reloaded) m_serverPane->RefreshKeepingSelection();
   if (step.ready) return true;
   SetStatusText(step.refusal);

@@ -77,7 +77,7 @@ class CPelmarDlg : public QDialog {
   void LayoutControls();
   void RunAddServers();
   // Servers pane: store, or refuse with a message (add_store_step.h).
-  bool StoreBeforeAdding();
+  bool StoreForAdding();
   // While a walk runs the window takes no other command: buttons, menu bar
   // and panes are off, and "Cancel" is shown in the status bar.
   void HoldForWalk(bool hold);
