@@ -263,8 +263,8 @@ TKC_API uint16_t Tkc_RegWriteInfo(const uint32_t info[3]);
  * "ChangeCount" (DWORD) in the Parameter key counts the writes of servers
  * and counts: Tkc_RegWriteOneServer, Tkc_RegWriteAll, Tkc_RegDeleteAll (when
  * it deletes), Tkc_RegWriteInfo, Tkc_RegWriteServersAndPorts,
- * Tkc_RegAddServersAndPortsCount (non-zero deltas) and the file import each
- * add one to it (32-bit wrap-around) in the same commit as their change. The
+ * Tkc_RegAddServersAndPortsCount (non-zero deltas), Tkc_RegAddServer (when it
+ * writes) and the file import each add one to it (32-bit wrap-around) in the same commit as their change. The
  * options ("UISorting", "UIQueryInterval") do not raise it. A process that
  * holds a copy of the set compares the counter with the one it read
  * together with its copy, to learn that another process changed the store.
@@ -321,6 +321,74 @@ TKC_API uint16_t Tkc_RegReadAllWithProtocols(TkcConfigSet* set, uint8_t* protoco
  * entry of a record to write other than 0 and 1 (nothing written). */
 TKC_API uint16_t Tkc_RegWriteAllWithProtocols(TkcConfigSet* set, const uint8_t* protocols,
                                               uint32_t count);
+
+/* ---- Adding a server ----------------------------------------------------
+ * Several processes may add servers at once (two utilities, tarvikctl).
+ * Reading the counts, writing "Server<Servers + 1>" and writing the counts
+ * back as separate calls lets a second writer take the same index, and COM
+ * numbers chosen from a copy of the set that another process has changed
+ * can be given twice. Tkc_RegAddServer does all of it under one store write
+ * lock, against the store's own content. */
+
+/* What Tkc_RegAddServer is asked (in) and what it did (out). */
+typedef struct TkcAddServerRequest {
+  uint32_t Size;        /* in: sizeof(TkcAddServerRequest), 100 */
+  uint32_t FirstCom;    /* in: lowest COM number to give, 1..4095; 0: give none */
+  uint32_t Options;     /* in: TKC_ADD_* option bits */
+  uint8_t Wanted[TKC_PORTMAP_ENTRIES]; /* in: non-zero for each PortMap entry that takes a COM number */
+  uint8_t DataProtocol; /* in: TKC_DATA_PROTOCOL_*, written with the server */
+  uint8_t Reserved;     /* zero */
+  uint32_t Outcome;     /* out: TKC_ADDED_* */
+  uint32_t Index;       /* out: the 0-based index the server got (TKC_ADDED_WRITTEN) */
+  uint32_t NextCom;     /* out: one above the last COM number given; FirstCom when none */
+  uint32_t Unmapped;    /* out: wanted entries left at COM 0 because no free number was left */
+} TkcAddServerRequest;
+
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, FirstCom) == 4, "FirstCom");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, Options) == 8, "Options");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, Wanted) == 12, "Wanted");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, DataProtocol) == 82, "DataProtocol");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, Outcome) == 84, "Outcome");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, Index) == 88, "Index");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, NextCom) == 92, "NextCom");
+TKC_STATIC_ASSERT(offsetof(TkcAddServerRequest, Unmapped) == 96, "Unmapped");
+TKC_STATIC_ASSERT(sizeof(TkcAddServerRequest) == 100, "add request is 100 bytes");
+
+/* Options */
+#define TKC_ADD_SKIP_DUPLICATE 0x00000001u /* a server with the same IPAddress stays the only one */
+
+/* Outcomes */
+#define TKC_ADDED_WRITTEN 0   /* the server was written as server Index */
+#define TKC_ADDED_DUPLICATE 1 /* TKC_ADD_SKIP_DUPLICATE and the store holds its IPAddress */
+#define TKC_ADDED_NO_COM 2    /* FirstCom given, an entry wanted, and no free number from FirstCom on */
+#define TKC_ADDED_FULL 3      /* the store holds 4095 servers */
+
+/* @28 Adds *record as a new server, in one commit under the store's write
+ * lock: reads "Servers" and "Ports" (as Tkc_RegReadServersAndPorts does),
+ * gives the entries marked in Wanted the lowest free COM numbers from
+ * FirstCom on, in entry order, writes the record as the server of index
+ * Servers (as Tkc_RegWriteOneServer does, with its changes to *record) with
+ * its "DataProtocol", adds 1 and PortNo + 1 to the counts and raises
+ * "ChangeCount" once.
+ *
+ * A COM number is free when no port of a server of the store (entries 0 and
+ * data ports, values "ComNoIO" and "ComNo%d") maps it, and the system's
+ * serial-port list does not name it, or ours (4095 bytes, byte n-1 for COM
+ * n; may be null) marks it: a caller passes there the numbers its
+ * configuration used when the driver last started, which the running driver
+ * still holds. Only bits 0-11 of the wanted entries' COM words are set (0
+ * when FirstCom is 0, or when the numbers ran out within the server: those
+ * entries are counted in Unmapped); all other bits are written as given.
+ *
+ * Nothing is written, and the status is 0, when the outcome is
+ * TKC_ADDED_DUPLICATE, TKC_ADDED_NO_COM or TKC_ADDED_FULL. On any non-zero
+ * status nothing is written, *record is unchanged and the outputs are
+ * Outcome 0, Index 0, NextCom FirstCom, Unmapped 0.
+ * Returns 0; 24 (size not 928, a null pointer, Size wrong, FirstCom above
+ * 4095, or DataProtocol not 0 or 1); 25 (PortNo above 68); 8 (no Parameter key, or the store
+ * failed to take the write); 10 (the subkey cannot be created). */
+TKC_API uint16_t Tkc_RegAddServer(TkcServerRecord* record, uint32_t size,
+                                  TkcAddServerRequest* request, const uint8_t* ours);
 
 /* ---- Driver link (ordinals 2, 3) and configuration files (4, 5) ----------
  * Declared here by the driver link and file import/export code. */

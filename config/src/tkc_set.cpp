@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "com_usage.h"
 #include "server_reader.h"
 #include "server_writer.h"
 #include "store_keys.h"
@@ -258,27 +259,9 @@ uint16_t Tkc_RegDeleteAll(void) {
 uint16_t Tkc_RegReadOtherSerial(uint8_t* map, const TkcConfigSet* set, uint32_t size) {
   if (!map || !set || size != TKC_SET_SIZE) return TKC_ERR_SIZE;
   std::memset(map, 0, TKC_MAX_COM);
-  RegKey list;
-  if (list.Open(TKC_SERIALCOMM_KEY, tarvik::RegAccess::kRead) != kErrorSuccess) {
-    return TKC_ERR_SERIAL_LIST;
-  }
-  for (uint32_t i = 0;; ++i) {
-    char name[256];
-    uint32_t nameSize = sizeof(name);
-    uint8_t data[20];
-    uint32_t length = sizeof(data);
-    const tarvik::LSTATUS st = list.EnumValue(i, name, &nameSize, nullptr, data, &length);
-    if (st == tarvik::kErrorNoMoreItems) break;
-    if (st == tarvik::kErrorMoreData) continue;  // a value that does not fit is skipped
-    if (st != kErrorSuccess) break;              // the store failed: no sense in going on
-    if (length < 3 || std::memcmp(data, "COM", 3) != 0) continue;
-    // The number is kept modulo 65536, so no digit run can overflow it.
-    uint32_t number = 0;
-    for (uint32_t k = 3; k < length && data[k] >= '0' && data[k] <= '9'; ++k) {
-      number = (number * 10 + uint32_t(data[k] - '0')) & 0xFFFFu;
-    }
-    if (number >= 1 && number <= TKC_MAX_COM) map[number - 1] = 1;
-  }
+  tkc::ComSet named;
+  if (tkc::ReadSerialListComs(&named) != TKC_OK) return TKC_ERR_SERIAL_LIST;
+  for (uint32_t com = 1; com <= TKC_MAX_COM; ++com) map[com - 1] = named.test(com) ? 1 : 0;
   // Our own virtual ports are not "other" serial ports.
   const uint32_t servers = set->Servers < TKC_MAX_SERVERS ? set->Servers : TKC_MAX_SERVERS;
   for (uint32_t s = 0; s < servers; ++s) {

@@ -31,6 +31,13 @@ TkcServerRecord Server(uint32_t ports) {
   return r;
 }
 
+uint16_t AddServer(TkcServerRecord* record, uint32_t options) {
+  TkcAddServerRequest request{};
+  request.Size = sizeof request;
+  request.Options = options;
+  return Tkc_RegAddServer(record, sizeof *record, &request, nullptr);
+}
+
 struct CountedOp {
   const char* name;
   std::function<uint16_t()> run;
@@ -57,6 +64,8 @@ TEST_F(ChangeCount, EveryWriteOfServersOrCountsRaisesItOptionsAndReadsDoNot) {
          return Tkc_RegWriteAll(box.set);
        },
        1},
+      {"AddServer", [&] { return AddServer(&record, 0); }, 1},
+      {"AddServerThatIsADuplicate", [&] { return AddServer(&record, TKC_ADD_SKIP_DUPLICATE); }, 0},
       {"DeleteAll", [] { return Tkc_RegDeleteAll(); }, 1},
       {"DeleteAllOfAnEmptyStore", [] { return Tkc_RegDeleteAll(); }, 0},
       {"AddZeroDeltas", [] { return Tkc_RegAddServersAndPortsCount(0, 0); }, 0},

@@ -19,9 +19,10 @@
 
 class CommandServer {
  public:
-  explicit CommandServer(devsim::CommandPortSettings settings)
+  // port 0: one the system picks (Port() tells it).
+  explicit CommandServer(devsim::CommandPortSettings settings, uint16_t port = 0)
       : device_(std::move(settings)), listener_(&device_) {
-    device_.Settings().tcpPortCmd = 0;
+    device_.Settings().tcpPortCmd = port;
     std::string error;
     if (!listener_.Open(&error)) throw std::runtime_error(error);
     if (::pipe(wake_) != 0) throw std::runtime_error("pipe");

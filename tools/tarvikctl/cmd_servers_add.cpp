@@ -5,7 +5,10 @@
 // servers add prints one line per server added and one per address passed
 // over, each as "kind key=value ...", so scripts can follow a range:
 //   added index=3 ip=10.77.0.21 name="Q410X-2" ports=2 com=5,6
+//   added index=4 ip=10.77.0.22 name="Q410X4" ports=4 com=11,12,0,0 unmapped=2
 //   skip ip=10.77.0.255 reason=broadcast
+// A server whose ports found no free COM number left ends the run with
+// exit status 1, as a list used up before a server does.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -17,7 +20,7 @@
 #include "command.h"
 #include "czorn3.h"
 #include "name_fetch.h"
-#include "name_prefetch.h"
+#include "concurrent_name_fetch.h"
 #include "server_store.h"
 #include "tarvik/ui_hooks.h"
 
@@ -158,7 +161,7 @@ class CliHost : public AddServersHost {
 
   // The set was read from the store a moment ago; writing it back would
   // only race with a utility that has the store open.
-  uint16_t StoreSet() override { return TKC_OK; }
+  bool StoreSet() override { return true; }
   void ReloadSet() override {}
 
   bool ChooseOptions(const FreeComList& freeComs, AddServersChoices* choices) override {
@@ -206,7 +209,7 @@ class CliHost : public AddServersHost {
     std::fflush(stdout);
   }
 
-  void Added(uint32_t index, const ServerRecord& r) override {
+  void Added(uint32_t index, const ServerRecord& r, uint32_t unmapped) override {
     std::string coms;
     for (uint32_t e = 2; e <= r.PortNo + 1; ++e) {
       if (!coms.empty()) coms += ',';
@@ -216,6 +219,7 @@ class CliHost : public AddServersHost {
                 DottedHostOrder(HostOrderAddress(r.IPAddress)).c_str(), r.ServerName, r.PortNo,
                 coms.c_str());
     if (TkcComNumber(r.PortMap[0].Com) != 0) std::printf(" io=%u", TkcComNumber(r.PortMap[0].Com));
+    if (unmapped > 0) std::printf(" unmapped=%u", unmapped);
     std::printf("\n");
     std::fflush(stdout);
   }
@@ -253,15 +257,17 @@ int Add(const Args& args) {
   if (request.oneAtATime) {
     fetch = std::make_unique<SessionNameFetch>(session, nullptr);
   } else {
-    fetch = std::make_unique<PrefetchingNameFetch>();
+    fetch = std::make_unique<ConcurrentNameFetch>();
   }
   const AddServersOutcome out = RunAddServersProcedure(app, host, *fetch);
-  fetch.reset();  // waits for fetches still under way
+  fetch.reset();  // closes the connections of fetches still under way
   if (!out.dialogAccepted) return 1;
   if (out.stop == AddStop::kCancelled) return 1;  // the long walk was not confirmed
   if (out.writeFailures > 0)
     Fail(std::to_string(out.writeFailures) + " server(s) could not be written into the store");
-  if (out.countsFailed) Fail("the server and port counts could not be written");
+  if (out.partlyMapped > 0)
+    Fail(std::to_string(out.partlyMapped) +
+         " server(s) added with ports left unmapped: no free COM numbers left");
   if (const char* why = StopText(out.stop)) Fail(std::string("range stopped early: ") + why);
   return out.Failed() ? 1 : 0;
 }

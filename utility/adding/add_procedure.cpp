@@ -1,13 +1,12 @@
 #include "add_procedure.h"
 
-#include <memory>
+#include <algorithm>
 #include <unordered_set>
 
 #include "added_server.h"
 #include "address_range.h"
 #include "app_state.h"
 #include "name_fetch.h"
-#include "server_store.h"
 #include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 
@@ -33,37 +32,50 @@ class RangeWalk {
       : app_(app), host_(host), fetch_(fetch), c_(c), freeComs_(freeComs), out_(out) {
     // Every record of the set counts, as the set is laid out in full.
     for (const ServerRecord& record : app.config.Records) known_.insert(record.IPAddress);
+    unmap_ = c_.firstComIndex < 0;
+    nextCom_ = FreeComAt(freeComs_, c_.firstComIndex);
+    usedUp_ = !unmap_ && nextCom_ == 0;
+    servers_ = app.config.Servers;
   }
 
+  const char* PartlyMappedText() const { return partlyMappedText_; }
+
   void Run(uint32_t first, uint32_t last) {
-    int cursor = c_.firstComIndex;
     const uint32_t timeoutMs = static_cast<uint32_t>(c_.connectTimeoutSeconds * 1000);
     const uint32_t port = static_cast<uint32_t>(c_.commandPort);
     if (c_.getNameAutomatically && first <= last) {
-      fetch_.Plan(first, last, [this](uint32_t a) { return Wanted(a); }, port, timeoutMs);
+      FetchPlan plan;
+      plan.first = first;
+      plan.last = last;
+      plan.wanted = [this](uint32_t a) { return Wanted(a); };
+      plan.port = port;
+      plan.timeoutMs = timeoutMs;
+      plan.progress = [this, first, last](uint64_t settled, uint64_t found) {
+        host_.SetStatus(SearchProgressText(first, last, settled, found).c_str());
+      };
+      plan.stop = [this] { return host_.StopRequested(); };
+      fetch_.Plan(plan);
     }
     const uint64_t length = RangeLength(first, last);
     for (uint64_t i = 0; i < length; ++i) {
       const uint32_t a = static_cast<uint32_t>(first + i);
       if (i > 0 && host_.StopRequested()) return Stop(AddStop::kUserStop);
-      if (app_.config.Servers >= static_cast<uint32_t>(TKC_MAX_SERVERS))
-        return Stop(AddStop::kServerLimit);
+      if (servers_ >= static_cast<uint32_t>(TKC_MAX_SERVERS)) return Stop(AddStop::kServerLimit);
       const HostRule rule = RuleFor(a, c_);
       if (rule != HostRule::kWalked) {
         host_.Skipped(a, ReasonFor(rule));
         continue;
       }
-      if (cursor != -1 && FreeComAt(freeComs_, cursor) == 0) return Stop(AddStop::kComsUsedUp);
+      if (ComsUsedUp()) return Stop(AddStop::kComsUsedUp);
       const std::string text = DottedHostOrder(a);
       if (IsDuplicate(a)) {
-        tarvik::FormatText(app_.message, sizeof app_.message, "Skip duplicated IP:%s", text.c_str());
-        host_.Skipped(a, SkipReason::kDuplicate);
-        host_.Message(app_.message, kMbOk | kMbIconWarning);
+        SkipDuplicate(a, text);
         continue;
       }
       std::string name = c_.serverName;
       if (c_.getNameAutomatically) {
         const NameFetchResult fetched = fetch_.Fetch(text, port, timeoutMs);
+        if (fetched.interrupted) return Stop(AddStop::kUserStop);
         if (!fetched.ok) {
           tarvik::FormatText(
               app_.message, sizeof app_.message,
@@ -78,7 +90,8 @@ class RangeWalk {
         }
         name = fetched.name;
       }
-      if (!AddOne(name, a, &cursor)) return Stop(AddStop::kUnknownDevice);
+      const AddStop stop = AddOne(name, a, text);
+      if (stop != AddStop::kNone) return Stop(stop);
     }
   }
 
@@ -88,44 +101,76 @@ class RangeWalk {
   }
   bool Wanted(uint32_t a) const { return RuleFor(a, c_) == HostRule::kWalked && !IsDuplicate(a); }
 
+  // The next server would find no free COM number: none was left within
+  // the last one, or the list the walk began with holds none from the
+  // cursor on. The store has the last word when the server is added.
+  bool ComsUsedUp() const {
+    if (unmap_) return false;
+    return usedUp_ || std::none_of(freeComs_.begin(), freeComs_.end(),
+                                   [this](uint16_t com) { return com >= nextCom_; });
+  }
+
+  void SkipDuplicate(uint32_t a, const std::string& text) {
+    tarvik::FormatText(app_.message, sizeof app_.message, "Skip duplicated IP:%s", text.c_str());
+    host_.Skipped(a, SkipReason::kDuplicate);
+    host_.Message(app_.message, kMbOk | kMbIconWarning);
+  }
+
   void Stop(AddStop why) { out_.stop = why; }
 
-  // Lays out, counts and writes one server. False for a device whose name
-  // has no port layout.
-  bool AddOne(const std::string& name, uint32_t a, int* cursor) {
+  // Lays out and adds one server; kNone to go on with the next address.
+  AddStop AddOne(const std::string& name, uint32_t a, const std::string& text) {
     ServerRecord record;
-    bool usedUp = false;
-    const uint16_t status =
-        BuildAddedServer(name.c_str(), StoreOrderAddress(a), c_, freeComs_, cursor, &record, &usedUp);
-    if (status != TKC_OK) {
+    TkcAddServerRequest request{};
+    request.Size = sizeof request;
+    const uint16_t status = BuildAddedServer(name.c_str(), StoreOrderAddress(a), c_, &record,
+                                             &request);
+    if (status != TKC_OK || record.PortNo == 0) {
       tarvik::FormatText(app_.message, sizeof app_.message,
                          "Unknown device [%s], Err: %d\n\nThe device is currently not supported,\n"
                          "please update the Utility and try again!",
                          name.c_str(), status);
       host_.Message(app_.message, kMbOk | kMbIconWarning);
       host_.SetStatus(app_.message);
-      return false;
+      return AddStop::kUnknownDevice;
     }
-    const uint32_t ports = record.PortNo + 1;
-    tarvik::app::CountAddedServer(ports);
-    const uint32_t index = app_.config.Servers;
-    const uint16_t written = tarvik::app::WriteServerWithProtocol(
-        index, &record, c_.rfc2217 ? TKC_DATA_PROTOCOL_RFC2217 : TKC_DATA_PROTOCOL_RAW);
+    request.FirstCom = nextCom_;
+    request.Options = c_.skipDuplicates ? TKC_ADD_SKIP_DUPLICATE : 0;
+    request.DataProtocol = c_.rfc2217 ? TKC_DATA_PROTOCOL_RFC2217 : TKC_DATA_PROTOCOL_RAW;
+    const uint16_t written =
+        Tkc_RegAddServer(&record, kServerRecordSize, &request, app_.ownAtLoadComMap);
     if (written != TKC_OK) {
       // Not silent: a server the store did not take must not look added.
       ++out_.writeFailures;
       tarvik::FormatText(app_.message, sizeof app_.message,
                          "Error Code:%d, failed to write server %s (%s) into registry!", written,
-                         record.ServerName, DottedHostOrder(a).c_str());
+                         record.ServerName, text.c_str());
       host_.SetStatus(app_.message);
-      return true;
+      return AddStop::kNone;
+    }
+    switch (request.Outcome) {
+      case TKC_ADDED_DUPLICATE:  // another process added it meanwhile
+        SkipDuplicate(a, text);
+        return AddStop::kNone;
+      case TKC_ADDED_NO_COM: return AddStop::kComsUsedUp;
+      case TKC_ADDED_FULL: return AddStop::kServerLimit;
+      default: break;
     }
     // The record itself arrives with the reload at the finish.
-    app_.config.Servers += 1;
-    app_.config.Ports += ports;
+    servers_ = request.Index + 1;
+    nextCom_ = request.NextCom;
     ++out_.added;
-    host_.Added(index, record);
-    return true;
+    if (request.Unmapped > 0) {
+      usedUp_ = true;
+      ++out_.partlyMapped;
+      tarvik::FormatText(partlyMappedText_, sizeof partlyMappedText_,
+                         "Warning: %s [%s] was added with %u port(s) unmapped: no free COM "
+                         "number was left.",
+                         record.ServerName, text.c_str(), request.Unmapped);
+      host_.SetStatus(partlyMappedText_);
+    }
+    host_.Added(request.Index, record, request.Unmapped);
+    return AddStop::kNone;
   }
 
   AppState& app_;
@@ -135,13 +180,16 @@ class RangeWalk {
   const FreeComList& freeComs_;
   AddServersOutcome& out_;
   std::unordered_set<uint32_t> known_;
+  bool unmap_ = true;     // "UnMap": every port keeps COM 0
+  uint32_t nextCom_ = 0;  // the lowest number the next server may take
+  bool usedUp_ = false;
+  uint32_t servers_ = 0;  // in the store, as far as the walk knows
+  char partlyMappedText_[kMessageSize] = {};
 };
 
-void Finish(AppState& app, AddServersHost& host, AddServersOutcome& out) {
-  if (Tkc_RegWriteServersAndPorts(app.config.Servers, app.config.Ports) != TKC_OK) {
-    out.countsFailed = true;
-    host.Message("Failed to write the Servers/Ports registry key!", kMbOk | kMbIconWarning);
-  }
+void Finish(AppState& app, AddServersHost& host, AddServersOutcome& out,
+            const char* partlyMappedText) {
+  // The counts are the store's own, kept with every server added.
   app.restartPending = true;
   host.ReloadSet();
   if (out.writeFailures > 0) {
@@ -149,6 +197,8 @@ void Finish(AppState& app, AddServersHost& host, AddServersOutcome& out) {
                        "Error: %d server(s) could not be written into registry!",
                        out.writeFailures);
     host.SetStatus(app.message);
+  } else if (out.partlyMapped > 0) {
+    host.SetStatus(partlyMappedText);
   } else {
     host.SetStatus("Status: OK");
   }
@@ -161,23 +211,25 @@ FreeComList FreeComsNow(AppState& app) {
   return BuildFreeComList(app.ownAtLoadComMap, app.ownComMap, app.occupiedComMap);
 }
 
-// The cursor in a list built anew: the same COM number, or the next free
-// one after it.
-int SameComIn(const FreeComList& before, int cursor, const FreeComList& after) {
-  if (cursor < 0) return cursor;
-  const uint16_t wanted = FreeComAt(before, cursor);
-  if (wanted == 0) return static_cast<int>(after.size());
-  for (size_t i = 0; i < after.size(); ++i)
-    if (after[i] >= wanted) return static_cast<int>(i);
-  return static_cast<int>(after.size());
-}
-
 }  // namespace
+
+std::string SearchProgressText(uint32_t first, uint32_t last, uint64_t settled, uint64_t found) {
+  char text[kMessageSize];
+  tarvik::FormatText(text, sizeof text, "Searching %s - %s: %llu of %llu, %llu found",
+                     DottedHostOrder(first).c_str(), DottedHostOrder(last).c_str(),
+                     static_cast<unsigned long long>(settled),
+                     static_cast<unsigned long long>(RangeLength(first, last)),
+                     static_cast<unsigned long long>(found));
+  return text;
+}
 
 AddServersOutcome RunAddServersProcedure(AppState& app, AddServersHost& host, NameFetch& fetch) {
   AddServersOutcome out;
-  host.StoreSet();
-  FreeComList freeComs = FreeComsNow(app);
+  if (!host.StoreSet()) {
+    out.stop = AddStop::kRefused;
+    return out;
+  }
+  const FreeComList freeComs = FreeComsNow(app);
 
   AddServersChoices choices = DefaultAddServersChoices(app);
   if (!host.ChooseOptions(freeComs, &choices)) {
@@ -197,15 +249,9 @@ AddServersOutcome RunAddServersProcedure(AppState& app, AddServersHost& host, Na
     out.stop = AddStop::kCancelled;
     return out;
   }
-  // While the dialog was open another process may have added servers (and
-  // taken COM numbers); the walk writes by index after the last of them.
-  if (host.SyncBeforeWrites()) {
-    const FreeComList fresh = FreeComsNow(app);
-    choices.firstComIndex = SameComIn(freeComs, choices.firstComIndex, fresh);
-    freeComs = fresh;
-  }
   host.EnableCommands(false);
-  RangeWalk(app, host, fetch, choices, freeComs, out).Run(first, last);
-  Finish(app, host, out);
+  RangeWalk walk(app, host, fetch, choices, freeComs, out);
+  walk.Run(first, last);
+  Finish(app, host, out, walk.PartlyMappedText());
   return out;
 }

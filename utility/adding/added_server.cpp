@@ -27,15 +27,13 @@ bool ForcedFixed(int entry, const char* name) {
 
 }  // namespace
 
-uint16_t BuildAddedServer(const char* name, uint32_t storeAddress,
-                          const AddServersChoices& c, const FreeComList& list, int* cursor,
-                          ServerRecord* record, bool* listUsedUp) {
+uint16_t BuildAddedServer(const char* name, uint32_t storeAddress, const AddServersChoices& c,
+                          ServerRecord* record, TkcAddServerRequest* request) {
   std::memset(record, 0, sizeof *record);
-  *listUsedUp = false;
+  std::memset(request->Wanted, 0, sizeof request->Wanted);
   tarvik::CopyText(record->ServerName, name);
   const uint16_t status = Tkc_ParseServerInfo(record, kServerRecordSize);
-  if (status != TKC_OK) return status;
-  if (record->PortNo == 0) return TKC_ERR_PORTS;
+  if (status != TKC_OK || record->PortNo == 0) return status;
 
   record->IPAddress = storeAddress;
   record->KeepAliveTime = static_cast<uint32_t>(c.keepAliveSeconds * 1000);
@@ -51,16 +49,8 @@ uint16_t BuildAddedServer(const char* name, uint32_t storeAddress,
   const int last = static_cast<int>(record->PortNo) + 1;
   for (int entry = 0; entry <= last; ++entry) {
     if (Skipped(entry, record->ServerName, c.mapIoPort)) continue;
-    uint32_t com = 0;
-    if (*cursor != -1) {
-      com = FreeComAt(list, *cursor);
-      if (com == 0) {
-        *listUsedUp = true;
-        break;
-      }
-      ++*cursor;
-    }
-    uint32_t word = TkcComSetNumber(record->PortMap[entry].Com, com);
+    request->Wanted[entry] = 1;
+    uint32_t word = TkcComSetNumber(record->PortMap[entry].Com, 0);
     const bool fixed = c.fixedBaudrate || ForcedFixed(entry, record->ServerName);
     word = fixed ? (word | TKC_COM_FIXED_CONFIG) : (word & ~TKC_COM_FIXED_CONFIG);
     word = TkcComSetDisablePurge(word, c.disablePurge);

@@ -9,12 +9,11 @@
 class QWidget;
 
 struct AddWindowLinks {
-  std::function<uint16_t()> store;             // servers pane: store
+  std::function<bool()> store;                 // store the set; false: refused (said why)
   std::function<void()> reload;                // servers pane: load, then rebuild
   std::function<void(const char*)> setStatus;  // the status bar
   std::function<void(bool)> enableCommands;    // "Add Server(s)", "Search Servers", "Exit"
   std::function<bool()> stopRequested;         // the user wants the walk to end
-  std::function<bool()> syncBeforeWrites;      // true when the set was read again
 };
 
 class DialogAddHost : public AddServersHost {
@@ -22,14 +21,13 @@ class DialogAddHost : public AddServersHost {
   DialogAddHost(QWidget* parent, uint32_t maxVcom, AddWindowLinks links)
       : parent_(parent), maxVcom_(maxVcom), links_(std::move(links)) {}
 
-  uint16_t StoreSet() override { return links_.store(); }
+  bool StoreSet() override { return links_.store(); }
   void ReloadSet() override { links_.reload(); }
   bool ChooseOptions(const FreeComList& freeComs, AddServersChoices* choices) override;
   bool ConfirmLongWalk(uint64_t addresses) override;
   void EnableCommands(bool enabled) override { links_.enableCommands(enabled); }
   void SetStatus(const char* text) override { links_.setStatus(text); }
   int Message(const char* text, unsigned flags) override;
-  bool SyncBeforeWrites() override { return links_.syncBeforeWrites && links_.syncBeforeWrites(); }
   bool StopRequested() override { return links_.stopRequested && links_.stopRequested(); }
 
  private:

@@ -8,9 +8,8 @@ NameFetchResult FetchDeviceName(CZorn3& session, const std::string& address, uin
                                 uint32_t timeoutMs,
                                 const std::function<void(const std::string&)>& status) {
   NameFetchResult result;
-  auto show = [&](std::string text) {
+  auto show = [&](const std::string& text) {
     if (status) status(text);
-    result.statusTexts.push_back(std::move(text));
   };
   session.Address().SetText(address.c_str());
   session.SetPort(port);

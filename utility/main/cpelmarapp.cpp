@@ -36,6 +36,27 @@ void CPelmarApp::CatchTerminationSignals() {
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
+void CPelmarApp::WatchTerminationSignals(QDialog* dialog) {
+  if (g_signalPipe[0] < 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, dialog);
+  QObject::connect(notifier, &QSocketNotifier::activated, dialog, [dialog] {
+    char drain[16];
+    while (read(g_signalPipe[0], drain, sizeof drain) > 0) {
+    }
+    SetUiTerminating();
+    // A box of the program that is open goes first; the request comes
+    // round again until the main window is the one on top.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QDialog*>(modal); box && box != dialog) {
+      box->reject();
+      OnTerminationSignal(SIGTERM);
+      return;
+    }
+    // During a walk this ends the walk first (CPelmarDlg::done).
+    dialog->reject();
+  });
+}
+
 int CPelmarApp::Run() {
   InstallQtUiHooks();
   InstallCompanionShell();
@@ -44,25 +65,7 @@ int CPelmarApp::Run() {
     tarvik::ShowMessageBox(error.c_str(), kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
 
   CPelmarDlg dialog;
-  QSocketNotifier* notifier = nullptr;
-  if (g_signalPipe[0] >= 0) {
-    notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &dialog);
-    QObject::connect(notifier, &QSocketNotifier::activated, &dialog, [&dialog] {
-      char drain[16];
-      while (read(g_signalPipe[0], drain, sizeof drain) > 0) {
-      }
-      SetUiTerminating();
-      // A box of the program that is open goes first; the request comes
-      // round again until the main window is the one on top.
-      QWidget* modal = QApplication::activeModalWidget();
-      if (auto* box = qobject_cast<QDialog*>(modal); box && box != &dialog) {
-        box->reject();
-        OnTerminationSignal(SIGTERM);
-        return;
-      }
-      dialog.reject();
-    });
-  }
+  WatchTerminationSignals(&dialog);
   dialog.exec();
   return 0;
 }

@@ -5,18 +5,22 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "add_procedure.h"
+#include "add_store_step.h"
 #include "app_icons.h"
 #include "app_state.h"
 #include "caboutdlg.h"
 #include "ciconbutton.h"
+#include "cmip.h"
 #include "cdrvoptions.h"
 #include "companion.h"
+#include "concurrent_name_fetch.h"
 #include "config_transfer.h"
 #include "cpagetabctrl.h"
 #include "cpelmarmenu.h"
@@ -28,7 +32,6 @@
 #include "dialog_units.h"
 #include "discovery_link.h"
 #include "main_layout.h"
-#include "name_fetch.h"
 #include "qt_ui_hooks.h"
 #include "store_sync.h"
 #include "tarvik/text.h"
@@ -181,6 +184,12 @@ void CPelmarDlg::InitDialog() {
   // Status lines can quote what a user typed: never read as markup.
   m_statusPane->setTextFormat(Qt::PlainText);
   m_statusBar->addWidget(m_statusPane, 1);
+  m_cancelWalk = new QPushButton(QStringLiteral("Cancel"), m_statusBar);
+  m_cancelWalk->setObjectName(QStringLiteral("cancelWalk"));
+  m_cancelWalk->setAutoDefault(false);
+  m_cancelWalk->hide();
+  connect(m_cancelWalk, &QPushButton::clicked, this, [this] { m_stopAdding = true; });
+  m_statusBar->addPermanentWidget(m_cancelWalk);
   m_statusBar->show();
 
   // Tool tips.
@@ -261,10 +270,10 @@ void CPelmarDlg::SetStatusText(const char* text) {
 }
 
 bool CPelmarDlg::IsAvailable(PelmarCommand command) const {
-  // While servers are being added, the tick must not bring these back.
-  if (m_adding && (command == PelmarCommand::kAddServers ||
-                   command == PelmarCommand::kSearchServers || command == PelmarCommand::kExit))
-    return false;
+  // The one gate for a walk in progress: a command run from inside it (its
+  // name fetches pump our events) would change the set or the store under
+  // it. Esc and the close box still end the walk (done()).
+  if (m_adding) return false;
   if (IsPaneCommand(command)) return m_serverPane && m_serverPane->HandlesCommand(command);
   if (command == PelmarCommand::kRestartDriver) return HasRestartDriverDialog();
   if (command == PelmarCommand::kSearchServers) return m_searchPane && m_searchPane->CanSearch();
@@ -373,33 +382,43 @@ void CPelmarDlg::RestartDriver() {
 void CPelmarDlg::RunAddServers() {
   if (m_adding) return;
   m_adding = true;
+  m_stopAdding = false;
   AddWindowLinks links;
-  links.store = [this] { return m_serverPane->Store(); };
+  links.store = [this] { return StoreForAdding(); };
   links.reload = [this] {
     m_serverPane->Load();
     m_serverPane->Rebuild();
   };
   links.setStatus = [this](const char* text) { SetStatusText(text); };
-  links.enableCommands = [this](bool on) {
-    for (CIconButton* button : {m_add, m_search, m_exit}) button->setEnabled(on);
-  };
-  links.syncBeforeWrites = [this] {
-    AppState& app = App();
-    if (tarvik::app::SyncBeforeIndexedWrite(app.config, app.stored, &app.restartPending) !=
-        tarvik::app::StoreResult::kReloaded)
-      return false;
-    m_serverPane->Rebuild();
-    return true;
-  };
-  m_stopAdding = false;
+  links.enableCommands = [this](bool on) { HoldForWalk(!on); };
   links.stopRequested = [this] { return m_stopAdding; };
   DialogAddHost host(this, App().ui.maxVcom, std::move(links));
-  SessionNameFetch fetch(m_session, [this](const std::string& text) { SetStatusText(text.c_str()); });
-  // The walk pumps events while it waits for a device; the flag keeps a
-  // tick from re-enabling the commands or starting a second walk.
+  ConcurrentNameFetch fetch;
   RunAddServersProcedure(App(), host, fetch);
   m_adding = false;
   UpdateCommandStates();
+  // A termination request that came during the walk closes the window now.
+  if (m_closePending) QTimer::singleShot(0, this, &CPelmarDlg::RunPendingClose);
+}
+
+bool CPelmarDlg::StoreForAdding() {
+  const AddStoreStep step = StoreBeforeAdding(App());
+  if (step.reloaded) m_serverPane->RefreshKeepingSelection();
+  if (step.ready) return true;
+  SetStatusText(step.refusal);
+  tarvik::ShowMessageBox(step.refusal, kAppCaption, tarvik::kMbOk | tarvik::kMbIconWarning);
+  return false;
+}
+
+void CPelmarDlg::HoldForWalk(bool hold) {
+  for (CIconButton* button : {m_add, m_remove, m_web, m_search, m_configUdp, m_exit})
+    button->setEnabled(!hold);
+  m_menu->Bar()->setEnabled(!hold);
+  m_serverPane->setEnabled(!hold);
+  m_searchPane->setEnabled(!hold);
+  m_cancelWalk->setVisible(hold);
+  // The buttons that follow a selection are set again once the walk is
+  // over (RunAddServers), since every command is refused until then.
 }
 
 ConfigTransferHost CPelmarDlg::TransferHost() {
@@ -432,10 +451,11 @@ void CPelmarDlg::SearchServers() {
 
 void CPelmarDlg::OnTimerTick() {
   UpdateCommandStates();
-  // Requests wait for the search to end rather than run inside its loop.
-  if (Searching()) return;
+  // Requests, reloads and host queries wait for a search or a walk to end
+  // rather than run inside its loop.
+  if (Searching() || m_adding) return;
   AppState& app = App();
-  if ((app.pendingRequests & kRequestAddServers) && !m_adding) {
+  if (app.pendingRequests & kRequestAddServers) {
     app.pendingRequests &= ~kRequestAddServers;
     RunAddServers();
   } else if (app.pendingRequests & kRequestRefresh) {
@@ -502,8 +522,13 @@ bool CPelmarDlg::Searching() const { return m_searchPane && !m_searchPane->CanSe
 void CPelmarDlg::done(int result) {
   if (m_adding) {
     // Esc or the close box while servers are being added ends the walk at
-    // the next address; its finish still needs the window.
+    // the next address; its finish still needs the window. A termination
+    // request then closes the window as well.
     m_stopAdding = true;
+    if (IsUiTerminating()) {
+      m_closePending = true;
+      m_pendingResult = result;
+    }
     return;
   }
   if (Searching()) {
@@ -519,7 +544,7 @@ void CPelmarDlg::done(int result) {
 }
 
 void CPelmarDlg::RunPendingClose() {
-  if (!m_closePending || Searching()) return;
+  if (!m_closePending || Searching() || m_adding) return;
   m_closePending = false;
   done(m_pendingResult);
 }

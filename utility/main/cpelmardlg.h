@@ -8,7 +8,6 @@
 
 #include <QDialog>
 
-#include "czorn3.h"
 #include "pelmar_commands.h"
 
 struct ConfigTransferHost;
@@ -19,6 +18,7 @@ class CPelmarSearchDlg;
 class CPelmarServerDlg;
 class QKeyEvent;
 class QLabel;
+class QPushButton;
 class QStatusBar;
 class QTimer;
 
@@ -47,8 +47,10 @@ class CPelmarDlg : public QDialog {
   CPelmarSearchDlg* SearchPane() const { return m_searchPane; }
   CPageTabCtrl* Tabs() const { return m_tabs; }
   QTimer* Timer() const { return m_timer; }
-  // The command-port session of the add-servers procedure's name fetch.
-  CZorn3& Session() { return m_session; }
+  // True from Add Server(s) until its procedure has ended.
+  bool Adding() const { return m_adding; }
+  // The status bar's "Cancel", shown while a walk runs.
+  QPushButton* CancelWalkButton() const { return m_cancelWalk; }
   // The button of a command: kAddServers, kRemoveServer, kWeb,
   // kSearchServers, kConfigureUdp or kExit; null for others.
   CIconButton* Button(PelmarCommand command) const;
@@ -74,6 +76,11 @@ class CPelmarDlg : public QDialog {
   void OnTabChanged(int index);
   void LayoutControls();
   void RunAddServers();
+  // Servers pane: store, or refuse with a message (add_store_step.h).
+  bool StoreForAdding();
+  // While a walk runs the window takes no other command: buttons, menu bar
+  // and panes are off, and "Cancel" is shown in the status bar.
+  void HoldForWalk(bool hold);
   void ForwardAccelerator(PelmarCommand command);
   void StartCompanion(const char* path, const char* arguments);
   void ShowAbout();
@@ -99,16 +106,18 @@ class CPelmarDlg : public QDialog {
   CPageTabCtrl* m_tabs;
   QStatusBar* m_statusBar = nullptr;
   QLabel* m_statusPane = nullptr;
+  QPushButton* m_cancelWalk = nullptr;
   QTimer* m_timer;
   CPelmarServerDlg* m_serverPane = nullptr;
   CPelmarSearchDlg* m_searchPane = nullptr;
-  CZorn3 m_session;
   std::string m_modbusRtuPath;
   std::string m_modbusTcpPath;
   bool m_initialised = false;
   bool m_shutDown = false;
   bool m_closePending = false;
   int m_pendingResult = 0;
-  bool m_adding = false;  // the add-servers procedure runs
+  // The add-servers procedure runs. Every command waits for its end, and so
+  // do the tick's requests and host queries: the walk pumps our events.
+  bool m_adding = false;
   bool m_stopAdding = false;
 };

@@ -26,7 +26,11 @@ using tarvik::kIdOk;
 // the user would see.
 class ScriptedHost : public AddServersHost {
  public:
-  uint16_t StoreSet() override { return tarvik::app::StoreConfigSet(App().config); }
+  bool StoreSet() override {
+    if (!storeReady) return false;
+    tarvik::app::StoreConfigSet(App().config);
+    return true;
+  }
   void ReloadSet() override {
     ++reloads;
     tarvik::app::LoadConfigSet(App().config, nullptr);
@@ -54,12 +58,17 @@ class ScriptedHost : public AddServersHost {
     return answer;
   }
   void Skipped(uint32_t a, SkipReason reason) override { skipped[DottedHostOrder(a)] = reason; }
+  void Added(uint32_t index, const ServerRecord&, uint32_t unmapped) override {
+    added.push_back({index, unmapped});
+  }
 
-  bool SyncBeforeWrites() override { return syncBeforeWrites && syncBeforeWrites(); }
+  bool StopRequested() override { return stopAfter >= 0 && ++stopsAsked > stopAfter; }
 
+  bool storeReady = true;
+  int stopAfter = -1;  // -1: never
+  int stopsAsked = 0;
   bool accept = true;
   bool confirmLongWalk = true;
-  std::function<bool()> syncBeforeWrites;
   std::function<void(AddServersChoices&)> edit = [](AddServersChoices&) {};
   std::function<void()> beforeWalk;
   std::vector<int> answers;
@@ -71,17 +80,24 @@ class ScriptedHost : public AddServersHost {
   std::vector<std::string> messages;
   std::vector<unsigned> flagsShown;
   std::map<std::string, SkipReason> skipped;
+  std::vector<std::pair<uint32_t, uint32_t>> added;  // index, unmapped
   int reloads = 0;
 };
 
 // Devices by address; an address not listed does not answer.
 class TableNameFetch : public NameFetch {
  public:
+  void Plan(const FetchPlan& p) override { plan = p; }
   NameFetchResult Fetch(const std::string& address, uint32_t port, uint32_t timeoutMs) override {
     asked.push_back(address);
     lastPort = port;
     lastTimeout = timeoutMs;
     NameFetchResult r;
+    if (plan.progress) plan.progress(asked.size(), 0);
+    if (address == interruptAt) {
+      r.interrupted = true;
+      return r;
+    }
     auto it = names.find(address);
     if (it != names.end()) {
       r.ok = true;
@@ -90,6 +106,8 @@ class TableNameFetch : public NameFetch {
     return r;
   }
   std::map<std::string, std::string> names;
+  std::string interruptAt;
+  FetchPlan plan;
   std::vector<std::string> asked;
   uint32_t lastPort = 0, lastTimeout = 0;
 };
@@ -120,20 +138,6 @@ class AddProcedureTest : public ::testing::Test {
       key.SetString("\\Device\\Other" + std::to_string(n++), value.c_str());
     }
   }
-  // Takes every COM number but the given ones.
-  void OnlyFree(std::initializer_list<int> free) {
-    std::vector<int> taken;
-    for (int n = 1; n <= 4095; ++n)
-      if (std::find(free.begin(), free.end(), n) == free.end()) taken.push_back(n);
-    tarvik::RegTransaction tx;
-    tarvik::RegKey key;
-    ASSERT_EQ(key.Create(TKC_SERIALCOMM_KEY), tarvik::kErrorSuccess);
-    for (int com : taken)
-      key.SetString("\\Device\\Other" + std::to_string(com), ("COM" + std::to_string(com)).c_str());
-    key.Close();
-    ASSERT_EQ(tx.Commit(), tarvik::kErrorSuccess);
-  }
-
   AddServersOutcome Run(std::function<void(AddServersChoices&)> edit) {
     host.edit = std::move(edit);
     return RunAddServersProcedure(App(), host, fetch);
@@ -261,16 +265,18 @@ TEST_F(AddProcedureTest, UnMapGivesEveryEntryComZero) {
 }
 
 TEST_F(AddProcedureTest, ComNumbersRunOnThroughTheFreeListAcrossServers) {
-  OnlyFree({5, 6, 9});
+  // At the top of the range only 4090, 4091 and 4094 are free.
+  OtherSerialPorts({4092, 4093, 4095});
   AddServersOutcome out = Run([](AddServersChoices& c) {
     Range(c, "10.0.0.1", "10.0.0.3");
-    c.firstComIndex = 0;  // COM5
+    c.firstComIndex = 4089;  // COM4090, after COM1..COM4089
   });
-  EXPECT_EQ(host.offered, (FreeComList{5, 6, 9}));
+  EXPECT_EQ(std::vector<uint16_t>(host.offered.begin() + 4089, host.offered.end()),
+            (std::vector<uint16_t>{4090, 4091, 4094}));
   ASSERT_EQ(App().config.Servers, 2u);
-  EXPECT_EQ(Com(0, 2), 5u);
-  EXPECT_EQ(Com(0, 3), 6u);
-  EXPECT_EQ(Com(1, 2), 9u);
+  EXPECT_EQ(Com(0, 2), 4090u);
+  EXPECT_EQ(Com(0, 3), 4091u);
+  EXPECT_EQ(Com(1, 2), 4094u);
   EXPECT_EQ(Com(1, 3), 0u);  // the list ran out within the second server, which is kept
   EXPECT_EQ(out.stop, AddStop::kComsUsedUp);
   EXPECT_TRUE(out.Failed());
@@ -294,31 +300,49 @@ TEST_F(AddProcedureTest, NumbersOfOtherPortsAndOfOurOwnAreNeverGivenTwice) {
   EXPECT_EQ(given, (std::vector<uint32_t>{3, 4, 1, 2, 6, 7}));
 }
 
-TEST_F(AddProcedureTest, ServersWrittenElsewhereWhileTheDialogIsOpenAreKeptAndTheirComsAvoided) {
-  // While the dialog is open another process adds a server on COM1/COM2;
-  // the run had chosen COM1 from its list.
-  host.syncBeforeWrites = [] {
-    ServerRecord other{};
-    tarvik::CopyText(other.ServerName, "Q410X2");
-    EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
-    other.IPAddress = StoreOrderAddress(RangeAddress("10.9.9.9"));
-    other.TcpPortCmd = 10000;
-    other.TcpPort7000 = 9999;
-    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, 1);
-    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, 2);
-    EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
-    EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
-    tarvik::app::LoadConfigSet(App().config, nullptr);
-    return true;
-  };
+// As another process does: a "Q410X2" at address as the store's first
+// server, its two ports on firstCom and the number after (0: unmapped).
+void AnotherProcessAdds(const char* address, uint32_t firstCom) {
+  ServerRecord other{};
+  tarvik::CopyText(other.ServerName, "Q410X2");
+  EXPECT_EQ(Tkc_ParseServerInfo(&other, kServerRecordSize), TKC_OK);
+  other.IPAddress = StoreOrderAddress(RangeAddress(address));
+  other.TcpPortCmd = 10000;
+  other.TcpPort7000 = 9999;
+  if (firstCom != 0) {
+    other.PortMap[2].Com = TkcComSetNumber(other.PortMap[2].Com, firstCom);
+    other.PortMap[3].Com = TkcComSetNumber(other.PortMap[3].Com, firstCom + 1);
+  }
+  EXPECT_EQ(Tkc_RegWriteOneServer(0, &other, kServerRecordSize), TKC_OK);
+  EXPECT_EQ(Tkc_RegWriteServersAndPorts(1, 3), TKC_OK);
+}
+
+// Another process adds a server on COM1/COM2 after the walk's set and
+// free list were made (the dialog had chosen COM1): it keeps its index and
+// its numbers, and ours goes after it.
+TEST_F(AddProcedureTest, ServersWrittenElsewhereDuringTheWalkAreKeptAndTheirComsAvoided) {
+  host.beforeWalk = [] { AnotherProcessAdds("10.9.9.9", 1); };
   Run([](AddServersChoices& c) {
-    Range(c, "10.0.0.1", "10.0.0.1");
+    Range(c, "10.0.0.1", "10.0.0.2");
     c.firstComIndex = 0;  // COM1 when the list was made
   });
-  ASSERT_EQ(App().config.Servers, 2u);
+  ASSERT_EQ(App().config.Servers, 3u);
   EXPECT_EQ(DottedHostOrder(HostOrderAddress(Server(0).IPAddress)), "10.9.9.9");
+  EXPECT_EQ(Com(0, 2), 1u);
   EXPECT_EQ(Com(1, 2), 3u);
   EXPECT_EQ(Com(1, 3), 4u);
+  EXPECT_EQ(Com(2, 2), 5u);
+  EXPECT_EQ(StoredCount("Servers"), 3u);
+  EXPECT_EQ(StoredCount("Ports"), 9u);
+}
+
+// The same address added by another process meanwhile is a duplicate too.
+TEST_F(AddProcedureTest, AnAddressAnotherProcessAddedMeanwhileIsSkippedAsADuplicate) {
+  host.beforeWalk = [] { AnotherProcessAdds("10.0.0.2", 0); };
+  Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.3"); });
+  EXPECT_EQ(host.messages, std::vector<std::string>{"Skip duplicated IP:10.0.0.2"});
+  EXPECT_EQ(host.skipped.at("10.0.0.2"), SkipReason::kDuplicate);
+  EXPECT_EQ(App().config.Servers, 3u);
 }
 
 TEST_F(AddProcedureTest, DuplicatesAreSkippedWithOneWarningEach) {
@@ -465,6 +489,7 @@ TEST_F(AddProcedureTest, LongWalksAreConfirmedFirst) {
   EXPECT_TRUE(host.commandStates.empty());
 
   host.confirmed.clear();
+  host.stopAfter = 1;  // the question comes before the walk, if at all
   Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.4.0"); });  // 1024: no question
   EXPECT_TRUE(host.confirmed.empty());
 }
@@ -479,6 +504,78 @@ TEST_F(AddProcedureTest, StopRequestEndsTheWalkBetweenAddresses) {
   EXPECT_EQ(out.stop, AddStop::kUserStop);
   EXPECT_EQ(App().config.Servers, 3u);
   EXPECT_EQ(stopping.commandStates, (std::vector<bool>{false, true}));
+}
+
+TEST_F(AddProcedureTest, ErrShowsTheParsersStatusForANameItLaysOutWithoutPorts) {
+  // The parser takes "L1431Z-0" (status 0) but gives it no data ports.
+  fetch.names = {{"10.0.0.1", "L1431Z-0"}};
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    c.rangeStart = "10.0.0.1";
+    c.rangeEnd = "10.0.0.1";
+  });
+  EXPECT_EQ(out.stop, AddStop::kUnknownDevice);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].rfind("Unknown device [L1431Z-0], Err: 0\n", 0), 0u) << host.messages[0];
+  EXPECT_EQ(App().config.Servers, 0u);
+}
+
+TEST_F(AddProcedureTest, PartlyMappedServerIsReportedAndFailsTheRun) {
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    Range(c, "10.0.0.1", "10.0.0.1");  // the last address of the range
+    c.serverName = "Q410X4";
+    c.firstComIndex = 4092;  // COM4093: three numbers left for four ports
+  });
+  ASSERT_EQ(App().config.Servers, 1u);
+  EXPECT_EQ(Com(0, 2), 4093u);
+  EXPECT_EQ(Com(0, 4), 4095u);
+  EXPECT_EQ(Com(0, 5), 0u);
+  EXPECT_EQ(host.added, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 1}}));
+  EXPECT_EQ(out.partlyMapped, 1);
+  EXPECT_TRUE(out.Failed());
+  EXPECT_EQ(host.statuses.back(),
+            "Warning: Q410X4 [10.0.0.1] was added with 1 port(s) unmapped: no free COM number "
+            "was left.");
+}
+
+TEST_F(AddProcedureTest, RefusedStoreAddsNothingAndOpensNoDialog) {
+  host.storeReady = false;
+  host.accept = true;
+  AddServersOutcome out = Run([](AddServersChoices& c) { Range(c, "10.0.0.1", "10.0.0.2"); });
+  EXPECT_EQ(out.stop, AddStop::kRefused);
+  EXPECT_TRUE(out.Failed());
+  EXPECT_FALSE(out.dialogAccepted);
+  EXPECT_TRUE(host.offered.empty() && host.defaults.rangeStart.empty());
+  EXPECT_TRUE(host.commandStates.empty());
+  EXPECT_FALSE(App().restartPending);
+  EXPECT_EQ(StoredCount("Servers"), 0u);
+}
+
+TEST_F(AddProcedureTest, FetchesAreWaitedForWithProgressInTheStatusBar) {
+  fetch.names = {{"10.77.0.3", "Q410X2"}};
+  Run([](AddServersChoices& c) {
+    c.rangeStart = "10.77.0.1";
+    c.rangeEnd = "10.77.0.254";
+  });
+  EXPECT_EQ(fetch.plan.first, RangeAddress("10.77.0.1"));
+  EXPECT_EQ(fetch.plan.last, RangeAddress("10.77.0.254"));
+  EXPECT_NE(std::find(host.statuses.begin(), host.statuses.end(),
+                      "Searching 10.77.0.1 - 10.77.0.254: 130 of 254, 0 found"),
+            host.statuses.end());
+  EXPECT_EQ(SearchProgressText(RangeAddress("10.77.0.1"), RangeAddress("10.77.0.254"), 130, 3),
+            "Searching 10.77.0.1 - 10.77.0.254: 130 of 254, 3 found");
+}
+
+TEST_F(AddProcedureTest, StopWhileAFetchWaitsEndsTheWalkWithoutAQuestion) {
+  fetch.names = {{"10.0.0.1", "Q410X2"}, {"10.0.0.2", "Q410X2"}};
+  fetch.interruptAt = "10.0.0.2";
+  AddServersOutcome out = Run([](AddServersChoices& c) {
+    c.rangeStart = "10.0.0.1";
+    c.rangeEnd = "10.0.0.5";
+  });
+  EXPECT_EQ(out.stop, AddStop::kUserStop);
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_EQ(App().config.Servers, 1u);
+  EXPECT_EQ(host.statuses.back(), "Status: OK");
 }
 
 }  // namespace

@@ -1,16 +1,19 @@
 #include "name_fetch.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <memory>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "address_range.h"
 #include "command_server.h"
+#include "concurrent_name_fetch.h"
 #include "czorn3.h"
-#include "name_prefetch.h"
 
 namespace {
 
@@ -41,7 +44,6 @@ TEST_F(NameFetchTest, NameAndVersionMakeAFetch) {
   const std::string port = std::to_string(server->Port());
   EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting to 127.0.0.1", "Q410X4 found!",
                                                 "Q410X4:" + port + ", V2.14, found!!"}));
-  EXPECT_EQ(r.statusTexts, statuses);
   // Asked with codes 10 and 01, and the session is closed afterwards.
   const std::string wire = server->Received();
   EXPECT_NE(wire.find("10"), std::string::npos);
@@ -70,63 +72,165 @@ TEST_F(NameFetchTest, RefusedConnectionShowsTheSessionsError) {
   EXPECT_EQ(statuses[1].rfind("Error: ", 0), 0u) << statuses[1];
 }
 
-// The prefetching fetch, with a scripted fetch that answers for addresses
-// whose last octet is even and keeps count of how many run at once.
-class PrefetchTest : public ::testing::Test {
- protected:
-  PrefetchingNameFetch::FetchFunction Scripted() {
-    return [this](const std::string& address, uint32_t, uint32_t) {
-      const int now = ++running;
-      int seen = peak.load();
-      while (now > seen && !peak.compare_exchange_weak(seen, now)) {
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      --running;
-      ++calls;
-      NameFetchResult r;
-      const uint32_t a = RangeAddress(address);
-      r.ok = (a & 1) == 0;
-      if (r.ok) r.name = "dev-" + std::to_string(a & 0xFF);
-      return r;
-    };
-  }
-  std::atomic<int> running{0}, peak{0}, calls{0};
+// The concurrent fetch against simulated devices on 127.0.0.<octet>, all
+// on one command port; an octet without a device refuses at once.
+struct Device {
+  int octet;
+  const char* name;
+  std::vector<devsim::FaultRule> faults;
 };
 
-TEST_F(PrefetchTest, ResultsComeInAddressOrderWithAtMostTheLimitRunning) {
-  PrefetchingNameFetch fetch(8, Scripted());
-  const uint32_t first = RangeAddress("10.0.0.1"), last = RangeAddress("10.0.0.200");
-  auto wanted = [](uint32_t a) { return (a & 0xFF) % 3 != 0; };
-  fetch.Plan(first, last, wanted, 10000, 500);
-  for (uint32_t a = first; a <= last; ++a) {
-    if (!wanted(a)) continue;
-    NameFetchResult r = fetch.Fetch(DottedHostOrder(a), 10000, 500);
-    ASSERT_EQ(r.ok, (a & 1) == 0) << DottedHostOrder(a);
-    if (r.ok) {
-      EXPECT_EQ(r.name, "dev-" + std::to_string(a & 0xFF));
+class ConcurrentFetchTest : public ::testing::Test {
+ protected:
+  void Devices(const std::vector<Device>& devices) {
+    for (const Device& d : devices) {
+      devsim::CommandPortSettings s;
+      s.ip = Address(d.octet);
+      s.name = d.name;
+      s.faults = d.faults;
+      servers[d.octet] = std::make_unique<CommandServer>(std::move(s), port);
+      if (port == 0) port = servers[d.octet]->Port();
     }
   }
-  EXPECT_LE(peak.load(), 8);
-  EXPECT_GT(peak.load(), 1);
-  EXPECT_EQ(calls.load(), 134);  // every wanted address exactly once
-}
-
-TEST_F(PrefetchTest, StoppingEarlyLeavesNoWorkerBehind) {
-  {
-    PrefetchingNameFetch fetch(4, Scripted());
-    const uint32_t first = RangeAddress("10.0.0.1");
-    fetch.Plan(first, first + 100, [](uint32_t) { return true; }, 10000, 500);
-    EXPECT_FALSE(fetch.Fetch("10.0.0.1", 10000, 500).ok);
-    EXPECT_TRUE(fetch.Fetch("10.0.0.2", 10000, 500).ok);
+  static std::string Address(int octet) { return "127.0.0." + std::to_string(octet); }
+  static uint32_t Host(int octet) { return RangeAddress(Address(octet)); }
+  // How many of the devices have been asked for their name so far.
+  int AskedForName() {
+    int asked = 0;
+    for (auto& server : servers)
+      if (server && server->Received().find("10\r") != std::string::npos) ++asked;
+    return asked;
   }
-  EXPECT_EQ(running.load(), 0);
-  EXPECT_LE(calls.load(), 2 + 4);  // never more than the limit ahead of the walk
+  bool AskedForVersion(int octet) { return servers[octet]->Received().find("01\r") != std::string::npos; }
+  FetchPlan Plan(int first, int last, uint32_t timeoutMs) {
+    FetchPlan plan;
+    plan.first = Host(first);
+    plan.last = Host(last);
+    plan.wanted = [](uint32_t) { return true; };
+    plan.port = port;
+    plan.timeoutMs = timeoutMs;
+    return plan;
+  }
+
+  uint16_t port = 0;
+  std::unique_ptr<CommandServer> servers[256];
+  static constexpr uint32_t kLongTimeoutMs = 60000;
+};
+
+const std::vector<devsim::FaultRule> kSilentOnName = {{"10", devsim::CommandFault::kNoReply, ""}};
+const std::vector<devsim::FaultRule> kSilentOnVersion = {{"01", devsim::CommandFault::kNoReply, ""}};
+const std::vector<devsim::FaultRule> kErrorOnName = {{"10", devsim::CommandFault::kErrorReply, ""}};
+
+TEST_F(ConcurrentFetchTest, LaterAddressesAreFetchedWhileTheWalkWaitsForAnEarlierOne) {
+  Devices({{2, "Q410X2", kSilentOnName}, {4, "Q410X4", {}}, {5, "RF-030", {}}});
+  ConcurrentNameFetch fetch(16);
+  FetchPlan plan = Plan(2, 5, kLongTimeoutMs);
+  // The first device never names itself; the wait for it ends once the
+  // later ones have been asked both questions, which only a fetch running
+  // ahead can have done.
+  plan.stop = [this] { return AskedForVersion(4) && AskedForVersion(5); };
+  fetch.Plan(plan);
+  const NameFetchResult first = fetch.Fetch(Address(2), port, kLongTimeoutMs);
+  EXPECT_TRUE(first.interrupted);
+  EXPECT_FALSE(first.ok);
 }
 
-TEST_F(PrefetchTest, UnplannedAddressIsFetchedAtOnce) {
-  PrefetchingNameFetch fetch(4, Scripted());
-  EXPECT_TRUE(fetch.Fetch("10.0.0.8", 10000, 500).ok);
-  EXPECT_EQ(calls.load(), 1);
+TEST_F(ConcurrentFetchTest, ResultsComeInAddressOrderWithTheirNames) {
+  Devices({{2, "Q410X2", {}},
+           {4, "Q410X4", kSilentOnVersion},
+           {5, "R-8615", kErrorOnName},
+           {6, "FWR-4", {}},
+           {7, "Q410X8", kSilentOnName}});
+  ConcurrentNameFetch fetch(16);
+  FetchPlan plan = Plan(2, 8, 1500);
+  std::vector<std::pair<uint64_t, uint64_t>> progress;
+  plan.progress = [&](uint64_t settled, uint64_t found) { progress.push_back({settled, found}); };
+  plan.wanted = [](uint32_t a) { return (a & 0xFF) != 3; };  // 127.0.0.3 passed over
+  fetch.Plan(plan);
+  struct Expected {
+    int octet;
+    bool ok;
+    const char* name;
+  };
+  const Expected expected[] = {{2, true, "Q410X2"}, {4, false, ""},  {5, false, ""},
+                               {6, true, "FWR-4"},  {7, false, ""},  {8, false, ""}};
+  for (const Expected& e : expected) {
+    const NameFetchResult r = fetch.Fetch(Address(e.octet), port, 1500);
+    EXPECT_EQ(r.ok, e.ok) << e.octet;
+    EXPECT_EQ(r.name, e.name) << e.octet;
+    EXPECT_FALSE(r.interrupted);
+  }
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), (std::pair<uint64_t, uint64_t>{7, 2}));
+  for (size_t i = 1; i < progress.size(); ++i) EXPECT_LE(progress[i - 1].first, progress[i].first);
+}
+
+TEST_F(ConcurrentFetchTest, NoMoreConversationsRunThanTheBound) {
+  Devices({{2, "Q410X2", kSilentOnName},
+           {3, "Q410X2", kSilentOnName},
+           {4, "Q410X2", kSilentOnName},
+           {5, "Q410X2", kSilentOnName}});
+  ConcurrentNameFetch fetch(2);
+  FetchPlan plan = Plan(2, 5, kLongTimeoutMs);
+  int looks = 0;
+  plan.stop = [&] { return AskedForName() >= 2 && ++looks > 10; };
+  fetch.Plan(plan);
+  EXPECT_TRUE(fetch.Fetch(Address(2), port, kLongTimeoutMs).interrupted);
+  EXPECT_EQ(AskedForName(), 2);
+}
+
+TEST_F(ConcurrentFetchTest, AnAddressOutsideThePlanIsFetchedOnItsOwn) {
+  Devices({{9, "Q410X4", {}}});
+  ConcurrentNameFetch fetch(4);
+  const NameFetchResult r = fetch.Fetch(Address(9), port, 1000);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.name, "Q410X4");
+}
+
+// A descriptor limit below the bound: fetches wait for a descriptor rather
+// than fail for the want of one. The devices run in a child process, so
+// that their side of each connection does not need one of ours.
+TEST_F(ConcurrentFetchTest, FetchesWithoutADescriptorWaitForOne) {
+  int ready[2], quit[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(quit), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    close(quit[1]);
+    Devices({{2, "Q410X2", {}}, {3, "Q410X2", {}}, {4, "Q410X2", {}}, {5, "Q410X2", {}},
+             {6, "Q410X2", {}}, {7, "Q410X2", {}}});
+    if (write(ready[1], &port, sizeof port) != sizeof port) _exit(1);
+    char byte;
+    (void)!read(quit[0], &byte, 1);  // until the parent is done
+    for (auto& server : servers) server.reset();
+    _exit(0);
+  }
+  close(ready[1]);
+  close(quit[0]);
+  ASSERT_EQ(read(ready[0], &port, sizeof port), static_cast<ssize_t>(sizeof port));
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  int highest = 0;
+  for (int fd = 0; fd < 4096; ++fd)
+    if (fcntl(fd, F_GETFD) != -1) highest = fd;
+  ConcurrentNameFetch fetch(64);
+  rlimit low = saved;
+  low.rlim_cur = static_cast<rlim_t>(highest + 3);  // room for two sockets
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  fetch.Plan(Plan(2, 7, 5000));
+  std::vector<bool> ok;
+  for (int octet = 2; octet <= 7; ++octet) ok.push_back(fetch.Fetch(Address(octet), port, 5000).ok);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_EQ(ok, std::vector<bool>(6, true));
+
+  close(quit[1]);
+  close(ready[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
