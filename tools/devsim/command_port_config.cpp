@@ -1,5 +1,7 @@
 #include "command_port_config.h"
 
+#include "hostile.h"
+
 #include <arpa/inet.h>
 
 #include <cstdlib>
@@ -69,6 +71,7 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
   bool hasAcceptDelay = false;
   long acceptDelay = 0;
   std::map<long, std::string> portLines;
+  uint32_t hostile = kHostileNone;
   for (const auto& [key, value] : section) {
     long number = 0;
     if (key == "name") {
@@ -124,6 +127,8 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
         return false;
       }
       portLines[number] = value;
+    } else if (key == "hostile") {
+      if (!ParseHostile(value, &hostile, error)) return false;
     } else if (key == "cmd_fault") {
       faults = value;
     } else if (key == "accept_delay") {
@@ -157,6 +162,8 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
     }
     s.ports[static_cast<size_t>(port - 1)] = serial;
   }
+  // Built on the section's own texts, whatever order the keys came in.
+  MakeCommandPortHostile(hostile, &s);
   *out = s;
   return true;
 }

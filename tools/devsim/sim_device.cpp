@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "hostile.h"
+
 namespace devsim {
 namespace {
 
@@ -80,6 +82,8 @@ bool SimDevice::Configure(const std::map<std::string, std::string>& settings, st
       delayMs_ = static_cast<uint32_t>(number);
     } else if (key == "fault") {
       if (!ParseFaults(value, &faults_, error)) return false;
+    } else if (key == "hostile") {
+      if (!ParseHostile(value, &hostile_, error)) return false;
     } else if (key == "reply") {
       rawReply_ = Unescape(value);
       hasRawReply_ = true;
@@ -101,8 +105,17 @@ std::string SimDevice::Setting(const std::string& key) const {
 std::string SimDevice::DiscoveryReply() const {
   if (hasRawReply_) return rawReply_;
   if (faults_ & kFaultMalformed) return "KORVAXQ410X,8";
-  return "KORVAXQ410X,80,NAME=" + name_ + ",ALIAS=" + alias_ + ",DHCP=" + std::to_string(dhcp_) +
-         ",IP=" + ip_ + ",MASK=" + mask_ + ",GATEWAY=" + gateway_ + ",MAC=" + mac_ + "\r";
+  auto shown = [this](uint32_t text, const std::string& value,
+                      std::string (*forge)(const std::string&)) {
+    return (hostile_ & text) ? forge(value) : value;
+  };
+  return "KORVAXQ410X,80,NAME=" + shown(kHostileName, name_, HostileName) +
+         ",ALIAS=" + shown(kHostileAlias, alias_, HostileAlias) +
+         ",DHCP=" + std::to_string(dhcp_) +
+         ",IP=" + shown(kHostileAddress, ip_, HostileAddress) +
+         ",MASK=" + shown(kHostileAddress, mask_, HostileAddress) +
+         ",GATEWAY=" + shown(kHostileAddress, gateway_, HostileAddress) +
+         ",MAC=" + shown(kHostileMac, mac_, HostileMac) + "\r";
 }
 
 bool SimDevice::HasMac(const std::string& text) const {
@@ -152,26 +165,6 @@ std::string Unescape(const std::string& text) {
       i += 2;
     } else {
       out += c;
-    }
-  }
-  return out;
-}
-
-std::string Escape(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c >= 0x7f) {
-      char hex[5];
-      snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
     }
   }
   return out;

@@ -85,3 +85,32 @@ TEST(CommandPortConfig, BadValuesAreRefusedWithTheKey) {
 
 }  // namespace
 }  // namespace devsim
+
+namespace devsim {
+namespace {
+
+TEST(CommandPortConfig, HostileDeviceForgesItsTextsButKeepsWhereItListens) {
+  const Section section = {{"name", "Q410X2"}, {"ip", "127.0.0.7"},   {"gateway", "127.0.0.254"},
+                           {"mac", "02:4E:A7:00:00:09"}, {"hostile", "name,replies"}};
+  CommandPortSettings s;
+  std::string error;
+  ASSERT_TRUE(ConfigureCommandPort(section, &s, &error)) << error;
+  EXPECT_EQ(s.name.rfind("Q410X2\nadded index=77 ", 0), 0u) << s.name;
+  EXPECT_GT(s.name.size(), 99u);  // past what a command-port reply keeps
+  for (const std::string* text : {&s.firmware, &s.osVersion, &s.shareMode, &s.gateway, &s.mask,
+                                  &s.mac})
+    EXPECT_NE(text->find('\x1b'), std::string::npos) << *text;
+  EXPECT_EQ(s.gateway.rfind("127.0.0.254\r\n", 0), 0u);
+  EXPECT_EQ(s.ip, "127.0.0.7");
+  EXPECT_EQ(s.tcpPortCmd, 10000);
+
+  CommandPortSettings named;
+  ASSERT_TRUE(ConfigureCommandPort({{"name", "Q410X2"}, {"hostile", "alias,address"}}, &named,
+                                   &error));
+  EXPECT_EQ(named.name, "Q410X2");  // only the discovery side forges those
+  EXPECT_FALSE(ConfigureCommandPort({{"hostile", "name,loud"}}, &named, &error));
+  EXPECT_NE(error.find("loud"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace devsim
