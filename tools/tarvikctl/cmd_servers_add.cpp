@@ -6,6 +6,8 @@
 // over, each as "kind key=value ...", so scripts can follow a range:
 //   added index=3 ip=10.77.0.21 name="Q410X-2" ports=2 com=5,6
 //   skip ip=10.77.0.255 reason=broadcast
+// A name is the device's own text: it is quoted with tarvik::QuoteText, so
+// a name that holds a line feed cannot print a line of its own.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,6 +21,7 @@
 #include "name_fetch.h"
 #include "name_prefetch.h"
 #include "server_store.h"
+#include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 
 namespace tarvikctl {
@@ -45,6 +48,8 @@ const char* ReasonWord(SkipReason reason) {
   return "?";
 }
 
+// The procedure's messages are several lines; here they become one, and
+// whatever else they hold (a device's name among them) is escaped.
 std::string OneLine(const char* text) {
   std::string line;
   for (const char* p = text; *p; ++p) {
@@ -54,7 +59,7 @@ std::string OneLine(const char* text) {
       line += *p;
     }
   }
-  return line;
+  return tarvik::EscapeText(line);
 }
 
 struct AddRequest {
@@ -210,8 +215,9 @@ class CliHost : public AddServersHost {
       if (!coms.empty()) coms += ',';
       coms += std::to_string(TkcComNumber(r.PortMap[e].Com));
     }
-    std::printf("added index=%u ip=%s name=\"%s\" ports=%u com=%s", index + 1,
-                DottedHostOrder(HostOrderAddress(r.IPAddress)).c_str(), r.ServerName, r.PortNo,
+    std::printf("added index=%u ip=%s name=%s ports=%u com=%s", index + 1,
+                DottedHostOrder(HostOrderAddress(r.IPAddress)).c_str(),
+                tarvik::QuoteText(tarvik::FieldText(r.ServerName)).c_str(), r.PortNo,
                 coms.c_str());
     if (TkcComNumber(r.PortMap[0].Com) != 0) std::printf(" io=%u", TkcComNumber(r.PortMap[0].Com));
     std::printf("\n");
@@ -277,10 +283,10 @@ int Remove(const Args& args) {
                 std::to_string(app.config.Servers) + ")");
   const ServerRecord& r = app.config.Records[index - 1];
   const std::string ip = DottedHostOrder(HostOrderAddress(r.IPAddress));
-  const std::string name = r.ServerName;
+  const std::string name = tarvik::QuoteText(tarvik::FieldText(r.ServerName));
   if (!tarvik::app::RemoveServerFromStore(app.config, static_cast<int>(index - 1)))
     return Fail("removing server " + std::to_string(index) + " failed");
-  std::printf("removed index=%lld ip=%s name=\"%s\"\n", static_cast<long long>(index), ip.c_str(),
+  std::printf("removed index=%lld ip=%s name=%s\n", static_cast<long long>(index), ip.c_str(),
               name.c_str());
   return 0;
 }
