@@ -71,7 +71,6 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
   bool hasAcceptDelay = false;
   long acceptDelay = 0;
   std::map<long, std::string> portLines;
-  uint32_t hostile = kHostileNone;
   for (const auto& [key, value] : section) {
     long number = 0;
     if (key == "name") {
@@ -128,7 +127,7 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
       }
       portLines[number] = value;
     } else if (key == "hostile") {
-      if (!ParseHostile(value, &hostile, error)) return false;
+      if (!ParseHostile(value, &s.hostile, error)) return false;
     } else if (key == "cmd_fault") {
       faults = value;
     } else if (key == "accept_delay") {
@@ -162,8 +161,6 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
     }
     s.ports[static_cast<size_t>(port - 1)] = serial;
   }
-  // Built on the section's own texts, whatever order the keys came in.
-  MakeCommandPortHostile(hostile, &s);
   *out = s;
   return true;
 }

@@ -18,7 +18,7 @@
 //                  slowaccept, refuse
 //   accept_delay   ms a connection waits under slowaccept (default 1500)
 //   hostile        what the device forges (hostile.h): "name" and "replies"
-//                  change the command port's answers
+//                  forge the command port's answers
 #pragma once
 #include <map>
 #include <string>

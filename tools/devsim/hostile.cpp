@@ -2,8 +2,6 @@
 
 #include <sstream>
 
-#include "command_port.h"
-
 namespace devsim {
 
 namespace {
@@ -70,15 +68,15 @@ std::string HostileReply(const std::string& reply) {
   return reply + "\r\nadded index=78\x1b]0;owned\x07<i>";
 }
 
-void MakeCommandPortHostile(uint32_t what, CommandPortSettings* s) {
-  if (what & kHostileName) s->name = HostileName(s->name);
-  if (what & kHostileReplies) {
-    s->firmware = HostileReply(s->firmware);
-    s->osVersion = HostileReply(s->osVersion);
-    s->shareMode = HostileReply(s->shareMode);
-    s->gateway = HostileReply(s->gateway);
-    s->mask = HostileReply(s->mask);
-    s->mac = HostileReply(s->mac);
+std::string Shown(uint32_t hostile, uint32_t text, const std::string& value) {
+  if ((hostile & text) == 0) return value;
+  switch (text) {
+    case kHostileName: return HostileName(value);
+    case kHostileAlias: return HostileAlias(value);
+    case kHostileAddress: return HostileAddress(value);
+    case kHostileMac: return HostileMac(value);
+    case kHostileReplies: return HostileReply(value);
+    default: return value;
   }
 }
 

@@ -11,8 +11,6 @@
 
 namespace devsim {
 
-struct CommandPortSettings;
-
 enum HostileText : uint32_t {
   kHostileNone = 0,
   kHostileName = 1 << 0,     // discovery NAME and the command port's name (code 10)
@@ -40,7 +38,8 @@ std::string HostileAddress(const std::string& address);
 std::string HostileMac(const std::string& mac);
 std::string HostileReply(const std::string& reply);
 
-// Turns the command port's texts hostile as what asks for.
-void MakeCommandPortHostile(uint32_t what, CommandPortSettings* settings);
+// value as a device that forges the texts in hostile shows it where it
+// stands for text (one HostileText bit): forged when hostile holds it.
+std::string Shown(uint32_t hostile, uint32_t text, const std::string& value);
 
 }  // namespace devsim

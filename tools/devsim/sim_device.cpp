@@ -105,17 +105,14 @@ std::string SimDevice::Setting(const std::string& key) const {
 std::string SimDevice::DiscoveryReply() const {
   if (hasRawReply_) return rawReply_;
   if (faults_ & kFaultMalformed) return "KORVAXQ410X,8";
-  auto shown = [this](uint32_t text, const std::string& value,
-                      std::string (*forge)(const std::string&)) {
-    return (hostile_ & text) ? forge(value) : value;
+  auto shown = [this](uint32_t text, const std::string& value) {
+    return Shown(hostile_, text, value);
   };
-  return "KORVAXQ410X,80,NAME=" + shown(kHostileName, name_, HostileName) +
-         ",ALIAS=" + shown(kHostileAlias, alias_, HostileAlias) +
-         ",DHCP=" + std::to_string(dhcp_) +
-         ",IP=" + shown(kHostileAddress, ip_, HostileAddress) +
-         ",MASK=" + shown(kHostileAddress, mask_, HostileAddress) +
-         ",GATEWAY=" + shown(kHostileAddress, gateway_, HostileAddress) +
-         ",MAC=" + shown(kHostileMac, mac_, HostileMac) + "\r";
+  return "KORVAXQ410X,80,NAME=" + shown(kHostileName, name_) +
+         ",ALIAS=" + shown(kHostileAlias, alias_) + ",DHCP=" + std::to_string(dhcp_) +
+         ",IP=" + shown(kHostileAddress, ip_) + ",MASK=" + shown(kHostileAddress, mask_) +
+         ",GATEWAY=" + shown(kHostileAddress, gateway_) + ",MAC=" + shown(kHostileMac, mac_) +
+         "\r";
 }
 
 bool SimDevice::HasMac(const std::string& text) const {
