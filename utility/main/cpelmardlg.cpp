@@ -175,6 +175,8 @@ void CPelmarDlg::InitDialog() {
   m_statusBar = new QStatusBar(m_body);
   m_statusBar->setSizeGripEnabled(false);
   m_statusPane = new QLabel(QStringLiteral("Status"), m_statusBar);
+  // Shows devices' names ("... found!"): text, never markup.
+  m_statusPane->setTextFormat(Qt::PlainText);
   m_statusBar->addWidget(m_statusPane, 1);
   m_statusBar->show();
 

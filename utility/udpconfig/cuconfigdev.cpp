@@ -73,6 +73,8 @@ void CUConfigDev::BuildControls() {
   auto* fields = new QGridLayout;
   m_deviceName = new QLabel;
   m_deviceName->setObjectName(QStringLiteral("deviceName"));
+  // The device's own name: text, never markup.
+  m_deviceName->setTextFormat(Qt::PlainText);
   m_dhcp = new QComboBox;
   m_dhcp->addItem(QStringLiteral("0: OFF"));
   m_dhcp->addItem(QStringLiteral("1: ON"));
