@@ -434,7 +434,9 @@ TEST(CopySettings, LongAliasIsShortenedSoEveryNumberedAliasFitsAndDiffers) {
     v.dhcp = 1;  // 255 rows need no addresses of their own here
     ASSERT_EQ(app::CopySettings(v, {}, &rows), nullptr) << c.alias;
     EXPECT_EQ(rows.front().alias, c.expected[0]) << c.alias << " " << c.rows;
-    if (c.rows > 1) EXPECT_EQ(rows[1].alias, c.expected[1]) << c.alias << " " << c.rows;
+    if (c.rows > 1) {
+      EXPECT_EQ(rows[1].alias, c.expected[1]) << c.alias << " " << c.rows;
+    }
     EXPECT_EQ(rows.back().alias, c.expected[2]) << c.alias << " " << c.rows;
     // What the preview shows is what OK stores: all fit, none alike.
     app::UdpConfigTable table = Table(static_cast<int>(c.rows));
@@ -468,17 +470,21 @@ TEST(OkSeveralDevices, AliasesThatTheCutWouldMakeOneAreRefused) {
 }
 
 TEST(SendReport, CutReportEndsInOneEllipsisAfterTheLastLineThatFits) {
-  // Long failure lines fill the box; the short confirmed lines after them
-  // would still fit and used to follow the "...", which then came again.
-  std::vector<app::EntryOutcome> outcomes;
-  for (int i = 0; i < 12; ++i) outcomes.push_back({"Q410X-2", std::string(17, 'F'), -6});
-  for (int i = 0; i < 4; ++i) outcomes.push_back({"Q", "M", 0});
-  outcomes.push_back({"Q410X-2", std::string(17, 'G'), -14});
+  // A long line that does not fit cuts the report; a shorter one after it
+  // would still fit and used to follow the "...", and the next long one
+  // brought a second "...".
+  std::vector<app::EntryOutcome> outcomes(6, {"Q410X-2", std::string(17, 'F'), -6});
+  outcomes.push_back({std::string(19, 'L'), std::string(17, 'G'), -6});
+  outcomes.push_back({"Q", "M", -6});
+  outcomes.push_back({std::string(19, 'L'), std::string(17, 'H'), -6});
   bool all = true;
   const std::string text = app::ReportText(outcomes, &all);
   EXPECT_LT(text.size(), 500u);
   EXPECT_EQ(text.find("..."), text.size() - 3) << text;
-  EXPECT_EQ(text.find("confirmed"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Q [M]"), std::string::npos) << text;
+  EXPECT_NE(text.find("FFFFFFFFFFFFFFFFF]: Configuration failiure, error=-6\n..."),
+            std::string::npos)
+      << text;
 }
 
 TEST(SendReport, DevicesNamesAndMacsStayOnTheirLine) {
