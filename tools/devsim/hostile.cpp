@@ -1,17 +1,12 @@
 #include "hostile.h"
 
-#include <sstream>
+#include "word_list.h"
 
 namespace devsim {
 
 namespace {
 
-struct HostileWord {
-  const char* word;
-  uint32_t texts;
-};
-
-constexpr HostileWord kHostileWords[] = {
+constexpr NamedBits kHostileWords[] = {
     {"none", kHostileNone},       {"name", kHostileName},   {"alias", kHostileAlias},
     {"address", kHostileAddress}, {"mac", kHostileMac},     {"replies", kHostileReplies},
     {"all", kHostileAll},
@@ -26,23 +21,10 @@ constexpr char kScreenAndMarkup[] = "\x1b[2J\"<b>x</b>";
 }  // namespace
 
 bool ParseHostile(const std::string& list, uint32_t* out, std::string* error) {
-  *out = kHostileNone;
-  std::stringstream words(list);
   std::string word;
-  while (std::getline(words, word, ',')) {
-    bool known = false;
-    for (const HostileWord& w : kHostileWords) {
-      if (word == w.word) {
-        *out |= w.texts;
-        known = true;
-      }
-    }
-    if (!known) {
-      *error = "unknown hostile text \"" + word + "\" (name, alias, address, mac, replies, all)";
-      return false;
-    }
-  }
-  return true;
+  if (ParseWordList(list, kHostileWords, out, &word)) return true;
+  *error = "unknown hostile text \"" + word + "\" (name, alias, address, mac, replies, all)";
+  return false;
 }
 
 std::string HostileName(const std::string& name) {

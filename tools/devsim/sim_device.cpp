@@ -4,9 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "hostile.h"
+#include "word_list.h"
 
 namespace devsim {
 namespace {
@@ -20,35 +20,11 @@ bool ParseInt(const std::string& text, long low, long high, long* out) {
   return true;
 }
 
-struct FaultName {
-  const char* name;
-  Fault fault;
-};
-constexpr FaultName kFaultNames[] = {
-    {"none", kFaultNone},         {"silent", kFaultSilent},       {"late", kFaultLate},
+constexpr NamedBits kFaultNames[] = {
+    {"none", kFaultNone},           {"silent", kFaultSilent},       {"late", kFaultLate},
     {"duplicate", kFaultDuplicate}, {"malformed", kFaultMalformed}, {"nook", kFaultNoOk},
     {"noconfirm", kFaultNoConfirm},
 };
-
-bool ParseFaults(const std::string& text, uint32_t* out, std::string* error) {
-  *out = kFaultNone;
-  std::stringstream list(text);
-  std::string word;
-  while (std::getline(list, word, ',')) {
-    bool known = false;
-    for (const FaultName& f : kFaultNames) {
-      if (word == f.name) {
-        *out |= f.fault;
-        known = true;
-      }
-    }
-    if (!known) {
-      *error = "unknown fault \"" + word + "\"";
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -81,7 +57,11 @@ bool SimDevice::Configure(const std::map<std::string, std::string>& settings, st
       }
       delayMs_ = static_cast<uint32_t>(number);
     } else if (key == "fault") {
-      if (!ParseFaults(value, &faults_, error)) return false;
+      std::string word;
+      if (!ParseWordList(value, kFaultNames, &faults_, &word)) {
+        *error = "unknown fault \"" + word + "\"";
+        return false;
+      }
     } else if (key == "hostile") {
       if (!ParseHostile(value, &hostile_, error)) return false;
     } else if (key == "reply") {
