@@ -44,7 +44,9 @@ class CZorn3 {
   // 0 connected; 1 failed (socket closed; the status text is then
   // "Connecting...", or "Create socket! No net-resource?!" when no socket
   // could be made). Waits up to the time-out; a refused connection ends
-  // the wait at once.
+  // the wait at once. The addresses 0.0.0.0 (which an invalid address text
+  // becomes) and 255.255.255.255 are refused at once, with the status text
+  // "Invalid IP address!" and no connection tried.
   uint32_t Connect();
   // Closes the socket (harmless when closed); status "Connection closed.".
   void Close();

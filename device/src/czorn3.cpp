@@ -35,6 +35,16 @@ constexpr uint32_t kLongestWaitMs = 1000;
 uint32_t CZorn3::Connect() {
   lastError_ = 0;
   socket_.connected = 0;
+  // 0.0.0.0 is what an address text that does not parse (or a record
+  // without an address) becomes, and Linux connects it to this host: a
+  // typo would read, and Set would reconfigure, whatever listens here.
+  // 255.255.255.255 is no device either.
+  const uint32_t address = address_.GetValue();
+  if (address == 0 || address == 0xFFFFFFFFu) {
+    socket_.Close();
+    status_ = "Invalid IP address!";
+    return 1;
+  }
   int error = 0;
   if (!socket_.Create(&error)) {
     lastError_ = error;
@@ -43,7 +53,7 @@ uint32_t CZorn3::Connect() {
   }
   status_ = "Connecting...";
   socket_.connected = 0;
-  socket_.StartConnect(address_.GetValue(), port_);
+  socket_.StartConnect(address, port_);
   {
     tarvik::WaitCursor cursor;
     WaitClock clock;

@@ -160,6 +160,35 @@ TEST_F(Connect, ZeroTimeoutNeverWaits) {
   EXPECT_EQ(session.Connect(), 1u);
 }
 
+// 0.0.0.0 reaches this host on Linux: a typo in the address followed by
+// Refresh read whatever listened here as the device, and Set could send it
+// ISAVE and RESET.
+TEST_F(Connect, AddressZeroOrBroadcastIsRefusedWithoutConnecting) {
+  devsim::CommandPortSettings settings;
+  settings.ip = "127.0.0.1";
+  CommandServer server(settings);
+  session.SetPort(server.Port());
+  // Short: a refused connect must not wait for it, and the exchange after
+  // it can only time out.
+  session.SetTimeout(100);
+  const char* texts[] = {"0.0.0.0", "10.0.0.300", "", "192.168.1.1 x", "255.255.255.255"};
+  for (const char* text : texts) {
+    session.Address().SetText(text);
+    EXPECT_EQ(session.Connect(), 1u) << text;
+    EXPECT_EQ(session.StatusText(), "Invalid IP address!") << text;
+    EXPECT_EQ(session.GetDeviceName(result, sizeof result), 1u) << text;
+  }
+  session.Address().SetValue(0);  // a server record without an address
+  EXPECT_EQ(session.Connect(), 1u);
+  EXPECT_EQ(session.StatusText(), "Invalid IP address!");
+  EXPECT_EQ(server.Received(), "");  // not one byte reached the local device
+  // The same session still reaches a real address.
+  session.Address().SetText("127.0.0.1");
+  session.SetTimeout(3000);
+  ASSERT_EQ(session.Connect(), 0u);
+  EXPECT_EQ(session.GetDeviceName(result, sizeof result), 0u);
+}
+
 TEST_F(Connect, NoSocketLeftGivesCreateSocketText) {
   rlimit old{};
   ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);

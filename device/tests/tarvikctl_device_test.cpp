@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_server.h"
+#include "hostile.h"
 #include "program_run.h"
 #include "tkcenc2.h"
 #if __has_include("tarvikcfg.h")
@@ -86,6 +87,39 @@ TEST_F(TarvikctlDevice, InfoNamesTheStepWithoutAnswer) {
   EXPECT_EQ(run.code, 1);
   EXPECT_EQ(run.out, "Server Name : Q410X-2\nFirmware Ver : V2.14\n");
   EXPECT_EQ(run.err, "tarvikctl: 127.0.0.1:" + Port() + ": no answer to \"Getting Vetra7 version...\"\n");
+}
+
+// A device's answers are its own texts: a name with a line feed printed a
+// line of the device's choosing, and terminal sequences went to the
+// terminal as they were.
+TEST_F(TarvikctlDevice, InfoPrintsTheDevicesAnswersEscaped) {
+  CommandPortSettings settings;
+  settings.name = "Q410X2";
+  settings.hostile = devsim::kHostileName | devsim::kHostileReplies;
+  Start(settings);
+  const Outcome run = Tarvikctl({"device", "info", "127.0.0.1", "--port", Port()});
+  EXPECT_EQ(run.code, 0) << run.err;
+  size_t lines = 0;
+  for (char c : run.out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') ++lines;
+    else EXPECT_TRUE(byte >= 0x20 && byte < 0x7F) << "raw byte " << int(byte) << " in " << run.out;
+  }
+  EXPECT_EQ(lines, 10u) << run.out;
+  EXPECT_EQ(run.out.rfind("Server Name : Q410X2\\nadded index=77 ip=6.6.6.6 name=\"FORGED\" ", 0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\nFirmware Ver : V2.14\\r\\nadded index=78\\x1b]0;owned\\x07<i>\n"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(TarvikctlDevice, BroadcastAddressIsNoDevice) {
+  Start();
+  const Outcome run = Tarvikctl({"device", "info", "255.255.255.255", "--port", Port()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvikctl: 255.255.255.255:" + Port() + ": Invalid IP address!\n");
+  EXPECT_EQ(server->Received(), "");
 }
 
 TEST_F(TarvikctlDevice, InfoWithoutConnection) {

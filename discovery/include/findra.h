@@ -110,10 +110,15 @@ FINDRA_API int Findra_GetCount(void);
  * mac when given and different from the record (ignoring case); dhcp when
  * it differs from the record. Any NULL text is left out. A running search
  * is stopped and waited for first; datagrams already waiting on the listen
- * socket are discarded before sending.
+ * socket are discarded before sending. Every text that would go into the
+ * command (the alias, each changed address, and the recorded MAC that
+ * addresses the device) must be free of ',', '=' and control characters
+ * (bytes below 0x20 and 0x7F): in a value they would read as fields of
+ * their own ("ALIAS=a,IP=10.0.0.9") or end the command.
  * Results: 0 confirmed with "OK"; -5 no record at index (nothing sent);
  * -6 no confirmation within 1000 ms; -9 nothing to change (nothing sent);
- * -14 confirmation without "OK"; -2 Findra_Init has not succeeded. */
+ * -14 confirmation without "OK"; -15 a text to be sent holds ',', '=' or a
+ * control character (nothing sent); -2 Findra_Init has not succeeded. */
 FINDRA_API int Findra_ConfigModule(int index, const char* ip, const char* mask,
                                    const char* gateway, const char* mac, int dhcp,
                                    const char* alias);

@@ -297,6 +297,9 @@ int Engine::ConfigModule(int index, const ConfigRequest& request) {
   char command[kCommandSize];
   size_t length = BuildConfigCommand(record, request, command);
   if (length == 0) return kErrNothingToChange;
+  // The last line against a caller that let a device's or a user's text
+  // through: such a command is never sent.
+  if (!IsSafeConfigRequest(record, request)) return kErrUnsafeField;
 
   // A confirmation that arrived too late for an earlier command must not
   // pass for this one's.

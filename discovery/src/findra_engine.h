@@ -29,6 +29,7 @@ enum : int {
   kErrThread = -7,
   kErrNothingToChange = -9,
   kErrRefused = -14,
+  kErrUnsafeField = -15,  // a value would make a field of its own; nothing sent
 };
 
 constexpr int kDefaultListenPort = 54321;

@@ -6,6 +6,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+
+#include "tarvik/text.h"
 
 namespace findra {
 namespace {
@@ -135,18 +138,43 @@ bool Differs(const char* wanted, const char* recorded) {
   return wanted && strcasecmp(wanted, recorded) != 0;
 }
 
+// Which fields the command for request carries.
+struct Included {
+  bool alias, ip, mask, gateway, mac, dhcp;
+  bool Any() const { return alias || ip || mask || gateway || mac || dhcp; }
+};
+
+Included FieldsOf(const ModuleRecord& record, const ConfigRequest& request) {
+  return {request.alias != nullptr,
+          Differs(request.ip, record.ip),
+          Differs(request.mask, record.mask),
+          Differs(request.gateway, record.gateway),
+          Differs(request.mac, record.mac),
+          request.dhcp != record.dhcp};
+}
+
+bool IsSafeValue(std::string_view text) {
+  return text.find_first_of(",=") == std::string_view::npos && !tarvik::HasControlCharacter(text);
+}
+
 }  // namespace
+
+bool IsSafeConfigRequest(const ModuleRecord& record, const ConfigRequest& request) {
+  const Included in = FieldsOf(record, request);
+  if (!in.Any()) return true;
+  return IsSafeValue(std::string_view(record.mac, strnlen(record.mac, sizeof record.mac))) &&
+         (!in.alias || IsSafeValue(request.alias)) &&
+         (!in.ip || IsSafeValue(request.ip)) && (!in.mask || IsSafeValue(request.mask)) &&
+         (!in.gateway || IsSafeValue(request.gateway)) && (!in.mac || IsSafeValue(request.mac));
+}
 
 size_t BuildConfigCommand(const ModuleRecord& record, const ConfigRequest& request,
                           char (&out)[kCommandSize]) {
   out[0] = '\0';
-  const bool alias = request.alias != nullptr;
-  const bool ip = Differs(request.ip, record.ip);
-  const bool mask = Differs(request.mask, record.mask);
-  const bool gateway = Differs(request.gateway, record.gateway);
-  const bool mac = Differs(request.mac, record.mac);
-  const bool dhcp = request.dhcp != record.dhcp;
-  if (!alias && !ip && !mask && !gateway && !mac && !dhcp) return 0;
+  const Included in = FieldsOf(record, request);
+  if (!in.Any()) return 0;
+  const bool alias = in.alias, ip = in.ip, mask = in.mask, gateway = in.gateway, mac = in.mac,
+             dhcp = in.dhcp;
 
   size_t used = 0;
   char head[64];

@@ -66,6 +66,14 @@ struct ConfigRequest {
 size_t BuildConfigCommand(const ModuleRecord& record, const ConfigRequest& request,
                           char (&out)[kCommandSize]);
 
+// Whether the command for request would carry only the fields it names.
+// Every included value (and the record's MAC, the command's target) goes
+// in as ",KEY=value"; a ',' or '=' in a value would read as a field of its
+// own (",IP=...", ",DHCP=1") to a device that finds keys anywhere in the
+// text, and a control character (a '\r') could end the command early.
+// Values the command leaves out are not looked at.
+bool IsSafeConfigRequest(const ModuleRecord& record, const ConfigRequest& request);
+
 // Confirmation test for a datagram on the listen port: 1 = confirmed with
 // "OK", 0 = confirmation without "OK", -1 = not a confirmation.
 int ClassifyConfirmation(const char* data, size_t length);

@@ -69,6 +69,18 @@ TEST_F(Config, RefusalAndSilenceGiveTheirCodes) {
   EXPECT_EQ(devsim_.LogLinesStarting("state mac=" + MacOf(2) + " name=mute alias=b").size(), 1u);
 }
 
+TEST_F(Config, TextsThatWouldMakeFieldsOfTheirOwnAreNeverSent) {
+  StartAndSearch(DeviceSection("Q410X", MacOf(1), "ip = 10.77.0.21\n") +
+                 DeviceSection("Q410X", MacOf(2), "hostile = mac\n"));
+  EXPECT_EQ(Findra_ConfigModule(1, nullptr, nullptr, nullptr, nullptr, 0, "a,IP=10.0.0.9"), -15);
+  EXPECT_EQ(Findra_ConfigModule(1, "10.0.0.9\r", nullptr, nullptr, nullptr, 0, "a"), -15);
+  // A device that reports a forged MAC cannot be the target of a command.
+  EXPECT_EQ(Findra_ConfigModule(2, nullptr, nullptr, nullptr, nullptr, 0, "b"), -15);
+  EXPECT_TRUE(Commands().empty());
+  EXPECT_EQ(Findra_ConfigModule(1, nullptr, nullptr, nullptr, nullptr, 0, "a IP 10.0.0.9"), 0);
+  EXPECT_EQ(Commands().size(), 1u);
+}
+
 TEST_F(Config, ConfigurationDuringARunningSearchStopsItFirst) {
   ASSERT_TRUE(devsim_.Start(DeviceSection("Q410X", MacOf(1))));
   ASSERT_EQ(Findra_Init(0), 0);

@@ -196,6 +196,51 @@ INSTANTIATE_TEST_SUITE_P(
                     "KORVAXQ410X,01,TO=02:4e:a7:00:00:01,IP=\r"}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.label); });
 
+struct SafetyCase {
+  const char* label;
+  ConfigRequest request;
+  const char* recordMac;
+  bool safe;
+};
+
+class ConfigSafety : public ::testing::TestWithParam<SafetyCase> {};
+
+TEST_P(ConfigSafety, OnlyTextsThatStayOneValueAreSent) {
+  ModuleRecord record = Device();
+  strcpy(record.mac, GetParam().recordMac);
+  EXPECT_EQ(IsSafeConfigRequest(record, GetParam().request), GetParam().safe);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConfigSafety,
+    ::testing::Values(
+        SafetyCase{"PlainAliasAndAddresses",
+                   Req("10.77.0.22", "255.255.0.0", "10.77.0.1", nullptr, 1, "lab 2"),
+                   "02:4e:a7:00:00:01", true},
+        SafetyCase{"CommaAddsAnAddressField", Req(nullptr, nullptr, nullptr, nullptr, 0,
+                                                  "a,IP=10.0.0.9"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"CommaAddsADhcpField", Req(nullptr, nullptr, nullptr, nullptr, 0, "a,DHCP=1"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"EqualsSignReadsAsAKey", Req(nullptr, nullptr, nullptr, nullptr, 0, "aIP=1"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"CarriageReturnEndsTheCommand",
+                   Req(nullptr, nullptr, nullptr, nullptr, 0, "a\rKORVAXQ410X"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"DelIsAControlCharacter", Req(nullptr, nullptr, nullptr, nullptr, 0, "a\x7F"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"ChangedAddressWithAField",
+                   Req("10.0.0.1,MASK=0.0.0.0", nullptr, nullptr, nullptr, 0, "a"),
+                   "02:4e:a7:00:00:01", false},
+        SafetyCase{"UnchangedForgedAddressIsNotSentSoNotLookedAt",
+                   Req("10.77.0.21", nullptr, nullptr, nullptr, 1, "a"), "02:4e:a7:00:00:01",
+                   true},
+        SafetyCase{"ForgedRecordedMacIsTheTarget",
+                   Req(nullptr, nullptr, nullptr, nullptr, 0, "a"), "02:4E:A7\x1b[5m=\n", false},
+        SafetyCase{"NothingToSendIsNotRefusedHere",
+                   Req(nullptr, nullptr, nullptr, nullptr, 0, nullptr), "a=b", true}),
+    [](const ::testing::TestParamInfo<SafetyCase>& info) { return std::string(info.param.label); });
+
 TEST(ConfigCommandLimits, LongTextsAreCutAndTheCommandStillEndsInCarriageReturn) {
   std::string huge(4000, 'a');
   ConfigRequest r = Req(huge.c_str(), huge.c_str(), huge.c_str(), huge.c_str(), 7, huge.c_str());

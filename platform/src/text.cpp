@@ -31,3 +31,56 @@ size_t FormatText(char* dst, size_t size, const char* format, ...) {
 }
 
 }  // namespace tarvik
+
+namespace tarvik {
+
+namespace {
+
+void AppendEscaped(std::string* out, unsigned char c) {
+  switch (c) {
+    case '\n': *out += "\\n"; return;
+    case '\r': *out += "\\r"; return;
+    case '\t': *out += "\\t"; return;
+    case '\\': *out += "\\\\"; return;
+    default: break;
+  }
+  if (c >= 0x20 && c < 0x7F) {
+    *out += static_cast<char>(c);
+    return;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  *out += "\\x";
+  *out += kHex[c >> 4];
+  *out += kHex[c & 0xF];
+}
+
+}  // namespace
+
+std::string EscapeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) AppendEscaped(&out, static_cast<unsigned char>(c));
+  return out;
+}
+
+std::string QuoteText(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') {
+      out += "\\\"";
+    } else {
+      AppendEscaped(&out, static_cast<unsigned char>(c));
+    }
+  }
+  return out + "\"";
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+}  // namespace tarvik

@@ -70,6 +70,71 @@ TEST(Text, CopyAndFormatAreCutToFit) {
   EXPECT_EQ(guarded[4], 'G');
 }
 
+struct EscapeRow {
+  const char* name;
+  std::string text;
+  const char* escaped;
+  const char* quoted;
+};
+
+TEST(Text, EscapeAndQuoteShowUntrustedBytesAsEscapes) {
+  const EscapeRow rows[] = {
+      {"plain text stays", "Q410X-2 lab", "Q410X-2 lab", "\"Q410X-2 lab\""},
+      {"a forged line stays on its line", "Q410X2\nadded index=77",
+       "Q410X2\\nadded index=77", "\"Q410X2\\nadded index=77\""},
+      {"terminal sequence", "\x1b[2Jx\r\t", "\\x1b[2Jx\\r\\t", "\"\\x1b[2Jx\\r\\t\""},
+      {"DEL and 8-bit bytes", "a\x7F\x9B\xE9", "a\\x7f\\x9b\\xe9", "\"a\\x7f\\x9b\\xe9\""},
+      {"NUL inside the text", std::string("a\0b", 3), "a\\x00b", "\"a\\x00b\""},
+      {"backslash is doubled", "a\\nb", "a\\\\nb", "\"a\\\\nb\""},
+      {"quotes only escaped inside quotes", "name=\"FORGED\"", "name=\"FORGED\"",
+       "\"name=\\\"FORGED\\\"\""},
+      {"empty", "", "", "\"\""},
+  };
+  for (const EscapeRow& row : rows) {
+    EXPECT_EQ(EscapeText(row.text), row.escaped) << row.name;
+    EXPECT_EQ(QuoteText(row.text), row.quoted) << row.name;
+  }
+}
+
+// Every byte comes out as printable ASCII, and the escapes read back to the
+// one text they came from.
+TEST(Text, EscapedTextIsPrintableAndReadsBackToTheOriginal) {
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  all += "\\x41\\n";  // text that looks like escapes must not read back as them
+  const std::string escaped = EscapeText(all);
+  std::string back;
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(escaped[i]);
+    ASSERT_TRUE(c >= 0x20 && c < 0x7F) << "byte " << i;
+    if (c != '\\') {
+      back += static_cast<char>(c);
+      continue;
+    }
+    ASSERT_LT(i + 1, escaped.size());
+    const char kind = escaped[++i];
+    if (kind == 'n') back += '\n';
+    else if (kind == 'r') back += '\r';
+    else if (kind == 't') back += '\t';
+    else if (kind == '\\') back += '\\';
+    else {
+      ASSERT_EQ(kind, 'x');
+      ASSERT_LT(i + 2, escaped.size());
+      back += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    }
+  }
+  EXPECT_EQ(back, all);
+}
+
+TEST(Text, ControlCharactersAreTheBytesBelowBlankAndDel) {
+  EXPECT_FALSE(HasControlCharacter("a,b=c \xE9~"));
+  EXPECT_TRUE(HasControlCharacter("a\tb"));
+  EXPECT_TRUE(HasControlCharacter(std::string("a\0", 2)));
+  EXPECT_TRUE(HasControlCharacter("\x7F"));
+  EXPECT_TRUE(HasControlCharacter("\x1b[2J"));
+}
+
 TEST(Clock, VirtualClockRunsLongWaitsAtOnceAndWraps) {
   VirtualClock clock(0xFFFFFF00u);
   SetClock(&clock);

@@ -4,6 +4,8 @@ add_library(tarvik-devsim-cmdport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/command_port.cpp
   ${CMAKE_CURRENT_LIST_DIR}/command_listener.cpp
   ${CMAKE_CURRENT_LIST_DIR}/command_port_config.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/hostile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/word_list.cpp
 )
 target_include_directories(tarvik-devsim-cmdport PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tarvik-devsim-cmdport PUBLIC tarvik-platform tkcenc2)

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include "hostile.h"
 #include "tkcenc2.h"
 
 namespace devsim {
@@ -125,15 +126,18 @@ std::optional<CommandReply> CommandPortDevice::HandleCommand(CommandConnection& 
 std::string CommandPortDevice::Answer(CommandConnection& connection, std::string_view body,
                                       bool* reset, bool* silent) {
   const CommandPortSettings& s = settings_;
-  if (body == "10") return s.name;
-  if (body == "01") return s.firmware;
-  if (body == "22") return s.osVersion;
+  auto shown = [&s](uint32_t text, const std::string& value) {
+    return Shown(s.hostile, text, value);
+  };
+  if (body == "10") return shown(kHostileName, s.name);
+  if (body == "01") return shown(kHostileReplies, s.firmware);
+  if (body == "22") return shown(kHostileReplies, s.osVersion);
   if (body == "25N") return "N=" + std::to_string(s.maxSockets);
   if (body == "25S") return "S=" + std::to_string(s.systemTimeoutMs);
-  if (body == "25M") return "M=" + s.shareMode;
-  if (body == "13") return s.gateway;
-  if (body == "15") return s.mask;
-  if (body == "21") return s.mac;
+  if (body == "25M") return "M=" + shown(kHostileReplies, s.shareMode);
+  if (body == "13") return shown(kHostileReplies, s.gateway);
+  if (body == "15") return shown(kHostileReplies, s.mask);
+  if (body == "21") return shown(kHostileReplies, s.mac);
 
   if (body == "33RESET") {
     if (pending_) {

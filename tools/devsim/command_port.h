@@ -52,6 +52,9 @@ struct CommandPortSettings {
   std::string gateway = "0.0.0.0";
   std::string mac = "00-60-E9-00-00-01";
   uint16_t tcpPortCmd = 10000;
+  // HostileText bits (hostile.h): which answers are forged. The values
+  // above stay the real ones, which the device acts on.
+  uint32_t hostile = 0;
 
   bool lockSupported = true;
   std::string password;  // empty: the device is not locked

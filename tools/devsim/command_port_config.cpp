@@ -1,5 +1,7 @@
 #include "command_port_config.h"
 
+#include "hostile.h"
+
 #include <arpa/inet.h>
 
 #include <cstdlib>
@@ -124,6 +126,8 @@ bool ConfigureCommandPort(const std::map<std::string, std::string>& section,
         return false;
       }
       portLines[number] = value;
+    } else if (key == "hostile") {
+      if (!ParseHostile(value, &s.hostile, error)) return false;
     } else if (key == "cmd_fault") {
       faults = value;
     } else if (key == "accept_delay") {

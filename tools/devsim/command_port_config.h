@@ -17,6 +17,8 @@
 //                  split[:PREFIX] (commands beginning with PREFIX, else all),
 //                  slowaccept, refuse
 //   accept_delay   ms a connection waits under slowaccept (default 1500)
+//   hostile        what the device forges (hostile.h): "name" and "replies"
+//                  forge the command port's answers
 #pragma once
 #include <map>
 #include <string>

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "tarvik/text.h"
+
 namespace devsim {
 
 namespace {
@@ -64,7 +66,7 @@ void CommandPortService::Turn(int fd, uint32_t events) {
 void CommandPortService::LogNewBytes(const std::string& where, size_t from) {
   const std::string& received = device_.Received();
   if (received.size() <= from) return;
-  log_->Line("cmd recv " + where + " " + Escape(received.substr(from)));
+  log_->Line("cmd recv " + where + " " + tarvik::EscapeText(received.substr(from)));
   // The record only feeds the log here; keep it from growing for ever.
   if (received.size() > 65536) device_.ClearReceived();
 }

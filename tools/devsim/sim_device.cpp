@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+
+#include "hostile.h"
+#include "word_list.h"
 
 namespace devsim {
 namespace {
@@ -18,35 +20,11 @@ bool ParseInt(const std::string& text, long low, long high, long* out) {
   return true;
 }
 
-struct FaultName {
-  const char* name;
-  Fault fault;
-};
-constexpr FaultName kFaultNames[] = {
-    {"none", kFaultNone},         {"silent", kFaultSilent},       {"late", kFaultLate},
+constexpr NamedBits kFaultNames[] = {
+    {"none", kFaultNone},           {"silent", kFaultSilent},       {"late", kFaultLate},
     {"duplicate", kFaultDuplicate}, {"malformed", kFaultMalformed}, {"nook", kFaultNoOk},
     {"noconfirm", kFaultNoConfirm},
 };
-
-bool ParseFaults(const std::string& text, uint32_t* out, std::string* error) {
-  *out = kFaultNone;
-  std::stringstream list(text);
-  std::string word;
-  while (std::getline(list, word, ',')) {
-    bool known = false;
-    for (const FaultName& f : kFaultNames) {
-      if (word == f.name) {
-        *out |= f.fault;
-        known = true;
-      }
-    }
-    if (!known) {
-      *error = "unknown fault \"" + word + "\"";
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -79,7 +57,13 @@ bool SimDevice::Configure(const std::map<std::string, std::string>& settings, st
       }
       delayMs_ = static_cast<uint32_t>(number);
     } else if (key == "fault") {
-      if (!ParseFaults(value, &faults_, error)) return false;
+      std::string word;
+      if (!ParseWordList(value, kFaultNames, &faults_, &word)) {
+        *error = "unknown fault \"" + word + "\"";
+        return false;
+      }
+    } else if (key == "hostile") {
+      if (!ParseHostile(value, &hostile_, error)) return false;
     } else if (key == "reply") {
       rawReply_ = Unescape(value);
       hasRawReply_ = true;
@@ -101,8 +85,14 @@ std::string SimDevice::Setting(const std::string& key) const {
 std::string SimDevice::DiscoveryReply() const {
   if (hasRawReply_) return rawReply_;
   if (faults_ & kFaultMalformed) return "KORVAXQ410X,8";
-  return "KORVAXQ410X,80,NAME=" + name_ + ",ALIAS=" + alias_ + ",DHCP=" + std::to_string(dhcp_) +
-         ",IP=" + ip_ + ",MASK=" + mask_ + ",GATEWAY=" + gateway_ + ",MAC=" + mac_ + "\r";
+  auto shown = [this](uint32_t text, const std::string& value) {
+    return Shown(hostile_, text, value);
+  };
+  return "KORVAXQ410X,80,NAME=" + shown(kHostileName, name_) +
+         ",ALIAS=" + shown(kHostileAlias, alias_) + ",DHCP=" + std::to_string(dhcp_) +
+         ",IP=" + shown(kHostileAddress, ip_) + ",MASK=" + shown(kHostileAddress, mask_) +
+         ",GATEWAY=" + shown(kHostileAddress, gateway_) + ",MAC=" + shown(kHostileMac, mac_) +
+         "\r";
 }
 
 bool SimDevice::HasMac(const std::string& text) const {
@@ -152,26 +142,6 @@ std::string Unescape(const std::string& text) {
       i += 2;
     } else {
       out += c;
-    }
-  }
-  return out;
-}
-
-std::string Escape(const std::string& bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c >= 0x7f) {
-      char hex[5];
-      snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
     }
   }
   return out;

@@ -57,13 +57,14 @@ class SimDevice {
   int dhcp_ = 0;
   uint32_t faults_ = kFaultNone;
   uint32_t delayMs_ = 0;
+  uint32_t hostile_ = 0;  // HostileText bits: what the discovery reply forges
   std::string rawReply_;
   bool hasRawReply_ = false;
   std::map<std::string, std::string> settings_;
 };
 
-// Text with \r, \n, \t, \\ and \xHH escapes made into bytes, and back.
+// Text with \r, \n, \t, \\ and \xHH escapes made into bytes (the
+// simulator's log writes bytes back with tarvik::EscapeText).
 std::string Unescape(const std::string& text);
-std::string Escape(const std::string& bytes);
 
 }  // namespace devsim

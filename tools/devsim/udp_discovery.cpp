@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tarvik/text.h"
+
 namespace devsim {
 namespace {
 
@@ -75,7 +77,7 @@ void UdpDiscovery::OnReadable() {
       return;  // EAGAIN: drained
     }
     std::string datagram(buffer, static_cast<size_t>(got));
-    log_->Line("recv " + Peer(from) + " " + Escape(datagram));
+    log_->Line("recv " + Peer(from) + " " + tarvik::EscapeText(datagram));
     if (StartsWith(datagram, kRequestPrefix)) {
       Answer(from);
     } else if (StartsWith(datagram, kConfigPrefix)) {

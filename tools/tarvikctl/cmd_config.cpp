@@ -6,6 +6,7 @@
 #include <string>
 
 #include "command.h"
+#include "tarvik/text.h"
 #include "tarvikcfg.h"
 
 namespace tarvikctl {
@@ -16,27 +17,9 @@ const char* DataProtocolWord(uint32_t protocol);
 
 namespace {
 
-std::string Quoted(const char* field, size_t size) {
-  std::string out = "\"";
-  for (size_t i = 0; i < size && field[i]; ++i) {
-    const unsigned char c = static_cast<unsigned char>(field[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char hex[5];
-      std::snprintf(hex, sizeof(hex), "\\x%02X", c);
-      out += hex;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}
-
 template <size_t N>
 std::string Quoted(const char (&field)[N]) {
-  return Quoted(field, N);
+  return tarvik::QuoteText(tarvik::FieldText(field));
 }
 
 std::string Dotted(uint32_t ip) {

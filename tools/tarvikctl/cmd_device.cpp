@@ -212,7 +212,7 @@ int Info(const Args& args) {
     }
     const std::string shown =
         row.get == &CZorn3::GetShareMode ? tarvik::device::ShareModeText(value) : value;
-    std::printf("%s%s\n", row.label, shown.c_str());
+    std::printf("%s%s\n", row.label, tarvik::EscapeText(shown).c_str());
   }
   UnlockOrWarn(&session, o);
   std::printf("Password Setting: %s\n",
@@ -339,7 +339,8 @@ int Port(const Args& args) {
   }
   if (!read) return Fail(Where(o) + ": " + settings.StatusLine());
   const PortPageValues& v = settings.ReadValues();
-  std::printf("Baud rate : %s\nData Bits : %s\nParity Bit : %s\nStop Bits : %s\n", v.baud.c_str(),
+  std::printf("Baud rate : %s\nData Bits : %s\nParity Bit : %s\nStop Bits : %s\n",
+              tarvik::EscapeText(v.baud).c_str(),
               Item(tarvik::device::DataBitsItems(limited), v.dataBits).c_str(),
               Item(tarvik::device::ParityItems(limited), v.parity).c_str(),
               Item(tarvik::device::StopBitsItems(), v.stopBits).c_str());

@@ -154,7 +154,7 @@ int DeviceDiag(const Args& args) {
     char value[100];
     steps.Begin();
     const bool ok = (session.*row.get)(value, sizeof value) == 0;
-    steps.End(row.label, ok ? value : "no answer", ok);
+    steps.End(row.label, ok ? tarvik::EscapeText(value) : "no answer", ok);
     if (row.get == &CZorn3::GetDeviceName && ok) tarvik::CopyText(name, value);
   }
   steps.Begin();
@@ -166,7 +166,7 @@ int DeviceDiag(const Args& args) {
   const bool known = name[0] != '\0' && DataPorts(name, &ports);
   if (!steps.End("Data port layout",
                  known ? std::to_string(ports.size()) + " data port(s)"
-                       : std::string("unknown for \"") + name + "\"",
+                       : "unknown for " + tarvik::QuoteText(name),
                  known)) {
     session.Close();
     return steps.Verdict();

@@ -3,6 +3,7 @@
 // a network namespace that holds nothing but lo.
 #include <strings.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "search_rows.h"
 #include "send_config.h"
 #include "tarvik/clock.h"
+#include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 #include "udp_config_table.h"
 
@@ -78,7 +80,9 @@ int Search(const Args& args) {
     ModuleInfo r;
     if (Read(i, &r) != 0) break;
     if (!all && !tarvik::app::IsListedModel(r.name)) continue;
-    const auto c = tarvik::app::SearchColumnTexts(r);
+    // Every column is the device's own text.
+    std::array<std::string, tarvik::app::kSearchColumns> c = tarvik::app::SearchColumnTexts(r);
+    for (std::string& text : c) text = tarvik::EscapeText(text);
     printf("%-19s  %-19s  %-15s  %-15s  %-15s  %-17s  %s\n", c[0].c_str(), c[1].c_str(),
            c[2].c_str(), c[3].c_str(), c[4].c_str(), c[5].c_str(), c[6].c_str());
   }
@@ -87,7 +91,8 @@ int Search(const Args& args) {
 }
 
 // The configure procedure's report goes to this command's streams: all
-// confirmed to standard output, else every line to standard error.
+// confirmed to standard output, else every line to standard error. The
+// report escapes the devices' names and MACs itself, so its lines are its own.
 void PrintReport(const char* text, unsigned flags) {
   const bool confirmed = (flags & tarvik::kMbIconMask) == tarvik::kMbIconInformation;
   std::string line;
@@ -134,6 +139,9 @@ int UdpConfig(const Args& args) {
       return Fail(usage);
     }
   }
+  // The dialog's alias edit takes no more; a longer one would be sent cut.
+  if (alias.value.size() > tarvik::app::kAliasMax)
+    return Fail("--alias takes at most " + std::to_string(tarvik::app::kAliasMax) + " characters");
   if (!alias.set && !ip.set && !mask.set && !gateway.set && !dhcp.set) {
     return Fail("nothing to change: give --alias, --ip, --mask, --gateway or --dhcp");
   }
@@ -156,7 +164,7 @@ int UdpConfig(const Args& args) {
   tarvik::app::LoadConfigTable(&table, tarvik::app::ReadDiscoveryModule);
   tarvik::app::UdpConfigEntry& entry = table.entries[0];
   tarvik::app::NetworkValues values;
-  values.dhcp = dhcp.set ? dhcp.value == "1" : entry.dhcp != 0;
+  values.dhcp = dhcp.set ? dhcp.value == "1" : tarvik::app::DhcpIsOn(entry.dhcp);
   values.ip = ip.set ? ip.value : entry.ip;
   values.mask = mask.set ? mask.value : entry.mask;
   values.gateway = gateway.set ? gateway.value : entry.gateway;

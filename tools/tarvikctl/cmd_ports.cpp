@@ -6,6 +6,7 @@
 #include "command.h"
 #include "tarvik/state_root.h"
 #include "tarvik/port_status.h"
+#include "tarvik/text.h"
 
 namespace tarvikctl {
 namespace {
@@ -25,8 +26,11 @@ int Ports(const Args& args) {
               "STATE", "IN USE", "APPLICATION", "TO DEVICE", "FROM DEVICE");
   for (const auto& p : file.ports) {
     const std::string com = "COM" + std::to_string(p.comNumber);
+    // The table file is the driver's, but its texts are printed the way
+    // every text from outside this program is.
     std::printf("%-8s %-21s %-21s %-12s %-9s %-11s %12llu %12llu\n", com.c_str(),
-                p.address.c_str(), p.address2.c_str(), p.state.c_str(), p.inUse.c_str(),
+                tarvik::EscapeText(p.address).c_str(), tarvik::EscapeText(p.address2).c_str(),
+                tarvik::EscapeText(p.state).c_str(), tarvik::EscapeText(p.inUse).c_str(),
                 p.held ? "open" : "-", static_cast<unsigned long long>(p.toDevice),
                 static_cast<unsigned long long>(p.fromDevice));
   }

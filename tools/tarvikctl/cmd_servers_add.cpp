@@ -9,6 +9,8 @@
 //   skip ip=10.77.0.255 reason=broadcast
 // A server whose ports found no free COM number left ends the run with
 // exit status 1, as a list used up before a server does.
+// A name is the device's own text: it is quoted with tarvik::QuoteText, so
+// a name that holds a line feed cannot print a line of its own.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +24,7 @@
 #include "name_fetch.h"
 #include "concurrent_name_fetch.h"
 #include "server_store.h"
+#include "tarvik/text.h"
 #include "tarvik/ui_hooks.h"
 
 namespace tarvikctl {
@@ -48,6 +51,8 @@ const char* ReasonWord(SkipReason reason) {
   return "?";
 }
 
+// The procedure's messages are several lines; here they become one, and
+// whatever else they hold (a device's name among them) is escaped.
 std::string OneLine(const char* text) {
   std::string line;
   for (const char* p = text; *p; ++p) {
@@ -57,7 +62,7 @@ std::string OneLine(const char* text) {
       line += *p;
     }
   }
-  return line;
+  return tarvik::EscapeText(line);
 }
 
 struct AddRequest {
@@ -215,8 +220,9 @@ class CliHost : public AddServersHost {
       if (!coms.empty()) coms += ',';
       coms += std::to_string(TkcComNumber(r.PortMap[e].Com));
     }
-    std::printf("added index=%u ip=%s name=\"%s\" ports=%u com=%s", index + 1,
-                DottedHostOrder(HostOrderAddress(r.IPAddress)).c_str(), r.ServerName, r.PortNo,
+    std::printf("added index=%u ip=%s name=%s ports=%u com=%s", index + 1,
+                DottedHostOrder(HostOrderAddress(r.IPAddress)).c_str(),
+                tarvik::QuoteText(tarvik::FieldText(r.ServerName)).c_str(), r.PortNo,
                 coms.c_str());
     if (TkcComNumber(r.PortMap[0].Com) != 0) std::printf(" io=%u", TkcComNumber(r.PortMap[0].Com));
     if (unmapped > 0) std::printf(" unmapped=%u", unmapped);
@@ -285,10 +291,10 @@ int Remove(const Args& args) {
                 std::to_string(app.config.Servers) + ")");
   const ServerRecord& r = app.config.Records[index - 1];
   const std::string ip = DottedHostOrder(HostOrderAddress(r.IPAddress));
-  const std::string name = r.ServerName;
+  const std::string name = tarvik::QuoteText(tarvik::FieldText(r.ServerName));
   if (!tarvik::app::RemoveServerFromStore(app.config, static_cast<int>(index - 1)))
     return Fail("removing server " + std::to_string(index) + " failed");
-  std::printf("removed index=%lld ip=%s name=\"%s\"\n", static_cast<long long>(index), ip.c_str(),
+  std::printf("removed index=%lld ip=%s name=%s\n", static_cast<long long>(index), ip.c_str(),
               name.c_str());
   return 0;
 }

@@ -52,6 +52,7 @@ constexpr Row<int> kDiscoveryCodes[] = {
     {-7, "the receiver thread could not be started"},
     {-9, "nothing to change"},
     {-14, "the device refused the configuration"},
+    {-15, "a text to send holds ',', '=' or a control character; nothing was sent"},
 };
 
 // Platform (registry store, service manager): Windows error numbers.

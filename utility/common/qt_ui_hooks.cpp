@@ -72,6 +72,8 @@ int QtMessageBox(const std::string& text, const std::string& caption, unsigned f
     default: break;
   }
   QMessageBox box(icon, Latin1(caption), Latin1(text), buttons, DialogParent());
+  // Messages carry devices' names and addresses: text, never markup.
+  box.setTextFormat(Qt::PlainText);
   // A message box shown while a wait cursor is up must still show an arrow.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   const int answer = box.exec();

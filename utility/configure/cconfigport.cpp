@@ -57,6 +57,7 @@ CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent)
 
   m_title = new QLabel(this);
   m_title->setObjectName(QStringLiteral("portTitle"));
+  m_title->setTextFormat(Qt::PlainText);  // holds the device's name
   m_title->setText(QString::fromLatin1(
       PortDialogTitle(name.c_str(), Ipv4(record.IPAddress).c_str(), entry,
                       tarvik::app::DevicePortNumber(tarvik::app::ComWord(record, entry)))

@@ -40,6 +40,7 @@ CConfigPortSet::CConfigPortSet(const tarvik::app::ServerRecord& server, int entr
   m_stopBits = List(dev::StopBitsItems(), this);
   m_status = new QLabel(this);
   m_status->setObjectName(QStringLiteral("portStatus"));
+  m_status->setTextFormat(Qt::PlainText);
   QPalette red = m_status->palette();
   red.setColor(QPalette::WindowText, QColor(200, 50, 50));
   m_status->setPalette(red);

@@ -31,6 +31,7 @@ CConfigSvr::CConfigSvr(QWidget* parent)
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
   setWindowTitle(QStringLiteral("Server Configuration"));
   m_description->setObjectName(QStringLiteral("description"));
+  m_description->setTextFormat(Qt::PlainText);  // holds the device's name and alias
   QPalette palette = m_description->palette();
   palette.setColor(QPalette::WindowText, kDescriptionColor);
   m_description->setPalette(palette);

@@ -84,6 +84,7 @@ CConfigSvrDev::CConfigSvrDev(QWidget* parent)
   m_address->setMaxLength(16);
   m_port->setEnabled(false);
   m_status->setObjectName(QStringLiteral("status"));
+  m_status->setTextFormat(Qt::PlainText);
   SetTextColor(m_status, QPalette::WindowText, kStatusColor);
   m_set->setObjectName(QStringLiteral("setNetwork"));
   m_refresh->setObjectName(QStringLiteral("refresh"));

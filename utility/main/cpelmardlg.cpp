@@ -181,7 +181,8 @@ void CPelmarDlg::InitDialog() {
   m_statusBar = new QStatusBar(m_body);
   m_statusBar->setSizeGripEnabled(false);
   m_statusPane = new QLabel(QStringLiteral("Status"), m_statusBar);
-  // Status lines can quote what a user typed: never read as markup.
+  // Status lines can quote what a user typed and show devices' names ("...
+  // found!"): text, never markup.
   m_statusPane->setTextFormat(Qt::PlainText);
   m_statusBar->addWidget(m_statusPane, 1);
   m_cancelWalk = new QPushButton(QStringLiteral("Cancel"), m_statusBar);

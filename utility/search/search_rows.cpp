@@ -22,7 +22,7 @@ std::array<std::string, kSearchColumns> SearchColumnTexts(const ModuleInfo& info
           Field(info.mask, sizeof info.mask),
           Field(info.gateway, sizeof info.gateway),
           Field(info.mac, sizeof info.mac),
-          info.dhcp == 1 ? "ON" : "OFF"};
+          DhcpIsOn(info.dhcp) ? "ON" : "OFF"};
 }
 
 void SearchRowMap::Clear() {

@@ -22,6 +22,11 @@ struct ModuleInfo {
   int32_t dhcp;
 };
 
+// Whether a device's DHCP value means "on": only 1 does (a device may
+// report any number). The list and the UDP configuration dialog both ask
+// this, so the dialog shows, and sends, what the list showed.
+inline bool DhcpIsOn(int32_t dhcp) { return dhcp == 1; }
+
 constexpr int kSearchColumns = 7;
 // Column texts: name, alias ("N/A" when empty), IP address, subnet mask,
 // gateway, MAC address, DHCP ("ON" only for 1).

@@ -42,6 +42,7 @@ CSysInfo::CSysInfo(QWidget* parent, SysInfoSources sources)
   }
   for (int i = 0; i < 9; ++i) {
     m_fields[i] = new QLabel(this);
+    m_fields[i]->setTextFormat(Qt::PlainText);
     m_fields[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (i < 8)
       forms[i / 4]->addRow(QString::fromLatin1(kLabels[i]), m_fields[i]);

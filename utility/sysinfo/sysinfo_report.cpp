@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "service_status_text.h"
 #include "tarvik/file_version.h"
 #include "tarvik/service_manager.h"
@@ -26,6 +28,33 @@ bool ReadText(const SysInfoSources& s, const char* key, const char* name, char* 
     return false;
   }
   // A stored text need not end in a NUL; the buffer always does.
+  buf[length < size ? length : size - 1] = '\0';
+  return true;
+}
+
+// The processor's name is shown cut to its field: a name longer than the
+// buffer (some ARM and virtual machines give long ones) is read whole with
+// the size the source asks for, then cut, instead of showing nothing.
+bool ReadTextCut(const SysInfoSources& s, const char* key, const char* name, char* buf,
+                 uint32_t size) {
+  uint32_t type = 0, length = size;
+  if (!s.queryValue) {
+    buf[0] = '\0';
+    return false;
+  }
+  tarvik::LSTATUS rc = s.queryValue(key, name, &type, buf, &length);
+  if (rc == tarvik::kErrorMoreData && length > size) {
+    std::string whole(length, '\0');
+    rc = s.queryValue(key, name, &type, whole.data(), &length);
+    if (rc == tarvik::kErrorSuccess) {
+      tarvik::CopyText(buf, size, std::string(whole.data(), strnlen(whole.data(), length)).c_str());
+      return true;
+    }
+  }
+  if (rc != tarvik::kErrorSuccess) {
+    buf[0] = '\0';
+    return false;
+  }
   buf[length < size ? length : size - 1] = '\0';
   return true;
 }
@@ -122,8 +151,8 @@ void BuildSysInfoReport(const SysInfoSources& s, SysInfoReport* r) {
   if (s.systemDirectory) tarvik::CopyText(r->systemDirectory, s.systemDirectory().c_str());
   tarvik::FormatText(r->processorCount, sizeof r->processorCount, "%u",
                      s.processorCount ? s.processorCount() : 0u);
-  ReadText(s, tarvik::kProcessorKey, "ProcessorNameString", r->processorName,
-           sizeof r->processorName);
+  ReadTextCut(s, tarvik::kProcessorKey, "ProcessorNameString", r->processorName,
+              sizeof r->processorName);
 
   // 3. The driver file, 4. its service.
   ReadDriverFile(s, emulated, r);

@@ -21,7 +21,7 @@ std::string Cut(const std::string& text, size_t max) { return text.substr(0, max
 // The row sends no address of its own: the device already holds this one
 // as its static address.
 bool KeepsStaticAddress(const PreviewRow& row, const UdpConfigEntry& entry) {
-  return entry.dhcp == 0 && Cut(row.ip, kAddressMax) == entry.ip;
+  return !DhcpIsOn(entry.dhcp) && Cut(row.ip, kAddressMax) == entry.ip;
 }
 
 }  // namespace
@@ -31,6 +31,11 @@ bool AcceptOneDevice(const NetworkValues& values, UdpConfigEntry* entry, std::st
     *message = failure;
     return false;
   }
+  if (const char* failure = CheckAlias(values.alias)) {
+    *message = failure;
+    return false;
+  }
+
   if (values.dhcp == 0) {
     CopyText(entry->ip, values.ip.c_str());
     CopyText(entry->mask, values.mask.c_str());
@@ -47,6 +52,11 @@ bool AcceptPreviewRows(const std::vector<PreviewRow>& rows, UdpConfigTable* tabl
   CMIP address;
   for (size_t r = 0; r < count; ++r) {
     const PreviewRow& row = rows[r];
+    // The alias is sent for every row, checked or not.
+    if (CheckAlias(row.alias)) {
+      *message = RowMessage("Row %d, invalid Alias (no ',', '=' or control characters).", r);
+      return false;
+    }
     if (row.dhcp) continue;
     if (!address.IsValidText(row.ip.c_str())) {
       *message = RowMessage("Row %d, invalid IP address.", r);
@@ -70,6 +80,16 @@ bool AcceptPreviewRows(const std::vector<PreviewRow>& rows, UdpConfigTable* tabl
           KeepsStaticAddress(rows[b], table->entries[b]))
         continue;
       *message = RowMessage("Row %d and row %d, same IP address.", a, b);
+      return false;
+    }
+  }
+  // Rows that the cut to 19 characters would give one alias although they
+  // show two: the list would show something else than what is sent.
+  for (size_t a = 0; a < count; ++a) {
+    for (size_t b = a + 1; b < count; ++b) {
+      if (rows[a].alias == rows[b].alias) continue;
+      if (Cut(rows[a].alias, kAliasMax) != Cut(rows[b].alias, kAliasMax)) continue;
+      *message = RowMessage("Row %d and row %d, same Alias once cut to 19 characters.", a, b);
       return false;
     }
   }

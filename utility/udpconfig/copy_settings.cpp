@@ -16,6 +16,19 @@ uint32_t WithHost(uint32_t address, int host) {
   return (address & 0x00FFFFFFu) | (static_cast<uint32_t>(host) << 24);
 }
 
+// The alias every row's alias starts with. Row r > 0 appends r, and an
+// alias is at most 19 characters, so the base is cut until the longest
+// number fits: cutting each numbered alias at OK instead would give rows
+// the same alias, and the list would show something else than what is
+// sent. When the base is cut, row 0 takes the cut base as well; a full
+// 19-character alias ending in a digit could otherwise equal a numbered one.
+std::string AliasBase(const std::string& alias, size_t rows) {
+  if (rows < 2) return alias;
+  const size_t digits = std::to_string(rows - 1).size();
+  if (alias.size() + digits <= kAliasMax) return alias;
+  return alias.substr(0, kAliasMax - digits);
+}
+
 }  // namespace
 
 TakenAddresses AddressesOfOtherDevices(const UdpConfigTable& table, int recordCount,
@@ -36,13 +49,15 @@ TakenAddresses AddressesOfOtherDevices(const UdpConfigTable& table, int recordCo
 const char* CopySettings(const NetworkValues& values, const TakenAddresses& taken,
                          std::vector<PreviewRow>* rows) {
   if (const char* failure = CheckNetworkValues(values)) return failure;
+  if (const char* failure = CheckAlias(values.alias)) return failure;
+  const std::string base = AliasBase(values.alias, rows->size());
   CMIP address;
   const uint32_t start = values.dhcp == 0 ? address.SetTextGetValue(values.ip.c_str()) : 0;
   int host = static_cast<int>(start >> 24);
   TakenAddresses used = taken;
   for (size_t r = 0; r < rows->size(); ++r) {
     PreviewRow& row = (*rows)[r];
-    row.alias = r == 0 ? values.alias : values.alias + std::to_string(r);
+    row.alias = r == 0 ? base : base + std::to_string(r);
     if (values.dhcp != 0) {
       row.dhcp = true;
       row.ip = row.mask = row.gateway = kNoAddressText;

@@ -20,7 +20,8 @@ TakenAddresses AddressesOfOtherDevices(const UdpConfigTable& table, int recordCo
                                        const ModuleReader& reader);
 
 // Fills every row from values. Row 0 gets the alias as it is, row r the
-// alias followed by r. With DHCP on every row is checked and shows "-" for
+// alias followed by r; an alias too long for the numbers to fit in 19
+// characters is first cut so that they do, for every row. With DHCP on every row is checked and shows "-" for
 // its addresses. With DHCP off every row is unchecked and gets the mask,
 // the gateway and an address of its own: the first three octets of the
 // given address stay, the last one starts at the given one and walks
@@ -28,7 +29,8 @@ TakenAddresses AddressesOfOtherDevices(const UdpConfigTable& table, int recordCo
 // those already handed to an earlier row. A row left without a free
 // address gets an empty address, which OK refuses.
 //
-// Returns null, or the message of a failed value check (rows untouched).
+// Returns null, or the message of a failed value or alias check (rows
+// untouched).
 const char* CopySettings(const NetworkValues& values, const TakenAddresses& taken,
                          std::vector<PreviewRow>* rows);
 

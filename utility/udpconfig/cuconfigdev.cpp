@@ -73,6 +73,8 @@ void CUConfigDev::BuildControls() {
   auto* fields = new QGridLayout;
   m_deviceName = new QLabel;
   m_deviceName->setObjectName(QStringLiteral("deviceName"));
+  // The device's own name: text, never markup.
+  m_deviceName->setTextFormat(Qt::PlainText);
   m_dhcp = new QComboBox;
   m_dhcp->addItem(QStringLiteral("0: OFF"));
   m_dhcp->addItem(QStringLiteral("1: ON"));
@@ -168,8 +170,9 @@ void CUConfigDev::FillFromTable() {
     auto* item = new QTreeWidgetItem(
         m_preview, QStringList{QString(), Latin1(e.name), Latin1(e.alias), Latin1(e.ip),
                                Latin1(e.mask), Latin1(e.gateway), Latin1(e.mac)});
-    item->setCheckState(kDhcp, e.dhcp != 0 ? Qt::Checked : Qt::Unchecked);
-    m_checked.push_back(e.dhcp != 0);
+    const bool dhcp = app::DhcpIsOn(e.dhcp);
+    item->setCheckState(kDhcp, dhcp ? Qt::Checked : Qt::Unchecked);
+    m_checked.push_back(dhcp);
   }
   m_filling = false;
 
@@ -179,7 +182,7 @@ void CUConfigDev::FillFromTable() {
     m_mask->setText(Latin1(first.mask));
     m_gateway->setText(Latin1(first.gateway));
     m_alias->setText(Latin1(first.alias));
-    m_dhcp->setCurrentIndex(first.dhcp != 0 ? 1 : 0);
+    m_dhcp->setCurrentIndex(app::DhcpIsOn(first.dhcp) ? 1 : 0);
     m_deviceName->setText(m_several ? QString::fromLatin1(kSeveral) : Latin1(first.name));
     m_mac->setText(m_several ? QString::fromLatin1(kSeveral) : Latin1(first.mac));
   }

@@ -36,4 +36,11 @@ constexpr size_t kAddressMax = 15;
 // is on.
 const char* CheckNetworkValues(const NetworkValues& values);
 
+// The alias goes into the configuration datagram as ",ALIAS=value": a ','
+// or '=' in it would make a field of its own there (",IP=...", ",DHCP=1"),
+// and a control character could end the command. Returns the message for
+// such an alias ("Invalid Alias! ..."), or null.
+const char* CheckAlias(const std::string& alias);
+extern const char kInvalidAliasText[];
+
 }  // namespace tarvik::app

@@ -59,23 +59,31 @@ std::string ReportText(const std::vector<EntryOutcome>& outcomes, bool* allConfi
   FormatText(line, sizeof line, "Confirmed: %d, no answer: %d, refused: %d, other errors: %d.",
              confirmed, silent, refused, other);
   std::string text = line;
-  auto add = [&text](const std::string& more) {
-    // Past the message size the box would be cut mid-line; end it plainly.
+  // Past the message size the box would be cut mid-line: the first line
+  // that does not fit ends the report with "...", and nothing follows it,
+  // not even a shorter line that would still fit.
+  bool cut = false;
+  auto add = [&text, &cut](const std::string& more) {
+    if (cut) return;
     if (text.size() + 1 + more.size() > static_cast<size_t>(kMessageSize) - 5) {
-      if (text.compare(text.size() - 4, 4, "\n...") != 0) text += "\n...";
+      text += "\n...";
+      cut = true;
       return;
     }
     text += "\n" + more;
   };
+  // A device's name and MAC are its own texts: escaped, so each stays on
+  // its line of the report.
   for (const EntryOutcome& o : outcomes) {
     if (o.result == 0) continue;
-    FormatText(line, sizeof line, "%s [%s]: Configuration failiure, error=%d", o.name.c_str(),
-               o.mac.c_str(), o.result);
+    FormatText(line, sizeof line, "%s [%s]: Configuration failiure, error=%d",
+               EscapeText(o.name).c_str(), EscapeText(o.mac).c_str(), o.result);
     add(line);
   }
   for (const EntryOutcome& o : outcomes) {
     if (o.result != 0) continue;
-    FormatText(line, sizeof line, "%s [%s]: confirmed", o.name.c_str(), o.mac.c_str());
+    FormatText(line, sizeof line, "%s [%s]: confirmed", EscapeText(o.name).c_str(),
+               EscapeText(o.mac).c_str());
     add(line);
   }
   return text;

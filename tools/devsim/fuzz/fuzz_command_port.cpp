@@ -1,11 +1,12 @@
 // Feeds arbitrary bytes to a simulated device's command port, in pieces as
-// a connection would deliver them, with echo on and off and a locked device,
-// and checks that every reply keeps the reply form (CR at the end).
+// a connection would deliver them, with echo on and off, a locked device
+// and a hostile one, and checks that every reply keeps the reply form (CR at the end).
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "command_port.h"
+#include "hostile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.lockSupported = (data[0] & 4) == 0;
   settings.keyText = (data[0] & 8) != 0 ? "K" : "";
   settings.ports.resize(1 + data[0] % 68);
+  settings.hostile = (data[0] & 16) != 0 ? devsim::kHostileAll : devsim::kHostileNone;
   devsim::CommandPortDevice device(settings);
   devsim::CommandConnection connection;
   std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);

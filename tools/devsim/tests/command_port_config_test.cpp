@@ -85,3 +85,44 @@ TEST(CommandPortConfig, BadValuesAreRefusedWithTheKey) {
 
 }  // namespace
 }  // namespace devsim
+
+namespace devsim {
+namespace {
+
+TEST(CommandPortConfig, HostileDeviceForgesItsAnswersButKeepsItsRealSettings) {
+  const Section section = {{"name", "Q410X2"}, {"ip", "127.0.0.7"},   {"gateway", "127.0.0.254"},
+                           {"mac", "02:4E:A7:00:00:09"}, {"hostile", "name,replies"}};
+  CommandPortSettings s;
+  std::string error;
+  ASSERT_TRUE(ConfigureCommandPort(section, &s, &error)) << error;
+  EXPECT_EQ(s.name, "Q410X2");
+  EXPECT_EQ(s.gateway, "127.0.0.254");
+  EXPECT_EQ(s.ip, "127.0.0.7");
+  CommandPortDevice device(s);
+  CommandConnection connection;
+  auto answer = [&](const char* command) {
+    bool reset = false;
+    const auto replies = device.HandleReceived(connection, command, &reset);
+    return replies.empty() ? std::string() : replies.front().bytes;
+  };
+  const std::string name = answer("10\r");
+  EXPECT_EQ(name.rfind("10Q410X2\nadded index=77 ", 0), 0u) << name;
+  EXPECT_GT(name.size(), 99u);  // past what a command-port reply keeps
+  for (const char* command : {"01\r", "22\r", "25M\r", "13\r", "15\r", "21\r"})
+    EXPECT_NE(answer(command).find('\x1b'), std::string::npos) << command;
+  EXPECT_EQ(answer("13\r").rfind("13127.0.0.254\r\n", 0), 0u);
+  EXPECT_EQ(answer("25N\r"), "25N=8\r");
+
+  CommandPortSettings named;
+  ASSERT_TRUE(ConfigureCommandPort({{"name", "Q410X2"}, {"hostile", "alias,address"}}, &named,
+                                   &error));
+  CommandPortDevice discoveryOnly(named);
+  bool reset = false;
+  // Only the discovery side forges those.
+  EXPECT_EQ(discoveryOnly.HandleReceived(connection, "10\r", &reset).front().bytes, "10Q410X2\r");
+  EXPECT_FALSE(ConfigureCommandPort({{"hostile", "name,loud"}}, &named, &error));
+  EXPECT_NE(error.find("loud"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace devsim

@@ -11,6 +11,7 @@
 
 #include "device_file.h"
 #include "findra_wire.h"
+#include "tarvik/text.h"
 
 namespace devsim {
 namespace {
@@ -125,9 +126,36 @@ TEST(SimDevice, FaultsAndRawReplies) {
   EXPECT_EQ(late.DelayMs(), 1500u);  // late without a delay still is late
   ASSERT_TRUE(raw.Configure({{"mac", "1"}, {"reply", "KORVAXQ410X,80\\x00\\\\\\r"}}, &error));
   EXPECT_EQ(raw.DiscoveryReply(), std::string("KORVAXQ410X,80\0\\\r", 17));
-  EXPECT_EQ(Escape(raw.DiscoveryReply()), "KORVAXQ410X,80\\x00\\\\\\r");
+  EXPECT_EQ(tarvik::EscapeText(raw.DiscoveryReply()), "KORVAXQ410X,80\\x00\\\\\\r");
   ASSERT_TRUE(cut.Configure({{"mac", "1"}, {"fault", "malformed"}}, &error));
   EXPECT_FALSE(findra::IsDiscoveryReply(cut.DiscoveryReply().data(), cut.DiscoveryReply().size()));
+}
+
+// What the library keeps of a hostile reply: each field cut to its size,
+// with the forged bytes in it, and the device still answers to its real MAC.
+TEST(SimDevice, HostileRepliesForgeEveryTextButStayOneRecord) {
+  SimDevice d;
+  std::string error;
+  ASSERT_TRUE(d.Configure({{"name", "Q410X2"},
+                           {"alias", "lab"},
+                           {"mac", "02:4E:A7:00:00:41"},
+                           {"ip", "10.77.0.41"},
+                           {"gateway", "10.77.0.254"},
+                           {"hostile", "all"}},
+                          &error))
+      << error;
+  const findra::ModuleRecord r = ParseReply(d.DiscoveryReply());
+  EXPECT_EQ(std::string(r.name), "Q410X2\nadded index=");
+  EXPECT_EQ(std::string(r.alias), "labx=y\x1b[2J\"<b>x</b>");
+  EXPECT_EQ(std::string(r.ip), "10.77.0.41\x1b[m=\n");
+  EXPECT_EQ(std::string(r.mask), "255.255.255.0\x1b[");
+  EXPECT_EQ(std::string(r.gateway), "10.77.0.254\x1b[m=");
+  EXPECT_EQ(std::string(r.mac), "02:4E:A7\x1b[5m=\n<b>");
+  EXPECT_EQ(r.dhcp, 0);
+  EXPECT_TRUE(d.HasMac("02:4E:A7:00:00:41"));
+
+  SimDevice wrong;
+  EXPECT_FALSE(wrong.Configure({{"mac", "1"}, {"hostile", "names"}}, &error));
 }
 
 }  // namespace

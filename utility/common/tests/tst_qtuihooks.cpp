@@ -20,6 +20,7 @@ class TestQtUiHooks : public QObject {
   void shellArguments();
   void messageBoxShowsCaptionIconAndButtons_data();
   void messageBoxShowsCaptionIconAndButtons();
+  void messageBoxShowsMarkupAsText();
   void openDialogGivesTheChosenPath();
   void cancelledDialogGivesNothing();
   void shellOpenStartsAProgramDetached();
@@ -101,6 +102,22 @@ void TestQtUiHooks::messageBoxShowsCaptionIconAndButtons() {
   QCOMPARE(text, QStringLiteral("Import operation is canceled!"));
   QCOMPARE(shownIcon, icon);
   QCOMPARE(shownButtons, buttons);
+}
+
+// Messages carry devices' names ("Unknown device [%s] ..."): a reported
+// name with markup must not render as markup.
+void TestQtUiHooks::messageBoxShowsMarkupAsText() {
+  Qt::TextFormat format = Qt::AutoText;
+  QString text;
+  WhenModal<QMessageBox>([&](QMessageBox* box) {
+    format = box->textFormat();
+    text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  tarvik::ShowMessageBox("Unknown device [RRB<b>x</b>]", "Tarvik Utility",
+                         tarvik::kMbOk | tarvik::kMbIconWarning);
+  QCOMPARE(format, Qt::PlainText);
+  QCOMPARE(text, QStringLiteral("Unknown device [RRB<b>x</b>]"));
 }
 
 void TestQtUiHooks::openDialogGivesTheChosenPath() {

@@ -102,6 +102,7 @@ std::unique_ptr<CConfigPort> TestCConfigPort::Open(int entry, bool reassign) {
 void TestCConfigPort::titleLineForEachKindOfEntry() {
   AddServer("3147");
   QCOMPARE(Open(0)->Title()->text(), QStringLiteral("Server: 3147 (127.0.0.1), Port I/O"));
+  QCOMPARE(Open(0)->Title()->textFormat(), Qt::PlainText);  // the device's name is text
   QCOMPARE(Open(1)->Title()->text(), QStringLiteral("Server: 3147 (127.0.0.1), Cmd Port"));
   QCOMPARE(Open(4)->Title()->text(), QStringLiteral("Server: 3147 (127.0.0.1), Port 3"));
 }

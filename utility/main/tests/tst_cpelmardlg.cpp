@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -117,6 +118,10 @@ void TestCPelmarDlg::startUpOnAnEmptyStateRoot() {
   QVERIFY(dlg);
   QCOMPARE(dlg->windowTitle(), QStringLiteral("Tarvik Utility [v2.14.03, Sep.28, 2021]"));
   QCOMPARE(dlg->StatusText(), QStringLiteral("Status"));
+  // The status bar shows devices' names ("... found!"): as text.
+  QStatusBar* bar = dlg->findChild<QStatusBar*>();
+  QVERIFY(bar && bar->findChild<QLabel*>());
+  QCOMPARE(bar->findChild<QLabel*>()->textFormat(), Qt::PlainText);
   QCOMPARE(dlg->Tabs()->PageCount(), 2);
   QCOMPARE(dlg->Tabs()->TabBar()->tabText(0), QStringLiteral("Servers"));
   QCOMPARE(dlg->Tabs()->TabBar()->tabText(1), QStringLiteral("Search"));

@@ -196,6 +196,20 @@ TEST(SysInfoReport, ProductNameOf79CharactersFits) {
   EXPECT_EQ(std::string(r.os), std::string(79, 'P') + " ver 6.1 ");
 }
 
+// A name past the 80-byte buffer was not read at all and showed empty.
+TEST(SysInfoReport, LongProcessorNameIsCutTo79Characters) {
+  TempStateRoot root;
+  for (size_t length : {79u, 80u, 200u}) {
+    KeyValues v = Windowsish();
+    std::string name;
+    for (size_t i = 0; i < length; ++i) name += static_cast<char>('A' + i % 26);
+    v.texts[Id(tarvik::kProcessorKey, "ProcessorNameString")] = name;
+    SysInfoReport r;
+    BuildSysInfoReport(Sources(v), &r);
+    EXPECT_EQ(std::string(r.processorName), name.substr(0, 79)) << length;
+  }
+}
+
 TEST(FormatOsText, Forms) {
   struct {
     bool emulated;

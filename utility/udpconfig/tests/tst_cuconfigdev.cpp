@@ -74,6 +74,10 @@ class TestCUConfigDev : public QObject {
   void doubleClickConfiguresTheRowUnderTheCursor();
   void mixedTableSendsExactCommandsAndReportsEveryDevice();
   void threeDevicesTakeCopiedSettings();
+  void deviceNameWithMarkupIsShownAsText();
+  void dhcpTwoIsOffInTheDialogAsInTheList();
+  void aliasThatWouldAddFieldsIsRefusedAtOk();
+  void copySettingsFitsNumberedAliasesIntoNineteen();
 
  private:
   void Search();
@@ -112,7 +116,7 @@ void TestCUConfigDev::init() {
 
 void TestCUConfigDev::Search() {
   m_pane->Search();
-  QCOMPARE(m_pane->List()->topLevelItemCount(), 6);
+  QCOMPARE(m_pane->List()->topLevelItemCount(), 8);
 }
 
 std::vector<int> TestCUConfigDev::Select(const QStringList& names) {
@@ -416,6 +420,79 @@ void TestCUConfigDev::threeDevicesTakeCopiedSettings() {
   QVERIFY2(seen.contains("Q410X-4 Dev1 10.77.0.62 OFF"), qPrintable(seen.join('|')));
   QVERIFY2(seen.contains("NH-0408 Dev2 10.77.0.63 OFF"), qPrintable(seen.join('|')));
   QVERIFY2(seen.contains("RRB-341 other 10.77.0.61 OFF"), qPrintable(seen.join('|')));
+}
+
+
+// A reported name like "RRB<b>x</b>" rendered as markup in the label.
+void TestCUConfigDev::deviceNameWithMarkupIsShownAsText() {
+  auto dialog = Dialog({"RRB<b>x</b>"});
+  QCOMPARE(dialog->DeviceName()->textFormat(), Qt::PlainText);
+  QCOMPARE(dialog->DeviceName()->text(), QStringLiteral("RRB<b>x</b>"));
+}
+
+// The list shows "OFF" for DHCP 2; the dialog showed "1: ON" and a
+// checked box for the same device.
+void TestCUConfigDev::dhcpTwoIsOffInTheDialogAsInTheList() {
+  QTreeWidget* pane = m_pane->List();
+  for (int row = 0; row < pane->topLevelItemCount(); ++row) {
+    if (pane->topLevelItem(row)->text(0) == QStringLiteral("Q410X-7"))
+      QCOMPARE(pane->topLevelItem(row)->text(6), QStringLiteral("OFF"));
+  }
+  auto one = Dialog({"Q410X-7"});
+  QCOMPARE(one->DhcpChoice()->currentText(), QStringLiteral("0: OFF"));
+  QVERIFY(one->IpEdit()->isEnabled());
+  one->accept();
+  QCOMPARE(one->result(), int(QDialog::Accepted));
+  QCOMPARE(m_table.entries[0].dhcp, 0);  // what was shown is what goes
+  auto several = Dialog({"Q410X-2", "Q410X-7"});
+  QCOMPARE(several->Preview()->topLevelItem(1)->checkState(CUConfigDev::kDhcp), Qt::Unchecked);
+}
+
+// ',' and '=' in an alias added real fields to the datagram ("a,IP=...").
+void TestCUConfigDev::aliasThatWouldAddFieldsIsRefusedAtOk() {
+  const std::streamoff before = LogSize();
+  auto one = Dialog({"Q410X-2"});
+  const QString reported = one->AliasEdit()->text();
+  one->AliasEdit()->setText(QStringLiteral("a,IP=10.0.0.9"));
+  one->OkButton()->click();
+  QCOMPARE(m_ui->Texts(),
+           std::vector<std::string>{"Invalid Alias! It may not hold ',', '=' or control characters."});
+  QVERIFY(one->isVisible());
+  QCOMPARE(QString::fromLatin1(m_table.entries[0].alias), reported);  // entry untouched
+
+  auto several = Dialog({"Q410X-2", "Q410X-4"});
+  QTreeWidget* list = several->Preview();
+  const QString firstAlias = list->topLevelItem(0)->text(CUConfigDev::kAlias);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CellCenter(list, 1, CUConfigDev::kAlias));
+  several->CellEditor()->setText(QStringLiteral("b,DHCP=1"));
+  QTest::keyClick(several->CellEditor(), Qt::Key_Return);
+  several->OkButton()->click();
+  QCOMPARE(m_ui->Texts().back(),
+           std::string("Row 1, invalid Alias (no ',', '=' or control characters)."));
+  QVERIFY(several->isVisible());
+  // Copy Settings would put it on every row.
+  several->AliasEdit()->setText(QStringLiteral("c=d"));
+  several->CopySettings();
+  QCOMPARE(m_ui->Texts().back(),
+           std::string("Invalid Alias! It may not hold ',', '=' or control characters."));
+  QCOMPARE(list->topLevelItem(0)->text(CUConfigDev::kAlias), firstAlias);
+  QCOMPARE(CommandsSince(before), std::vector<std::string>{});
+}
+
+// With a 19-character alias the numbered ones were cut back to 19 at OK:
+// the devices got one alias, and the preview had shown three.
+void TestCUConfigDev::copySettingsFitsNumberedAliasesIntoNineteen() {
+  auto dialog = Dialog({"Q410X-2", "Q410X-4", "NH-0408"});
+  dialog->DhcpChoice()->setCurrentIndex(1);
+  dialog->AliasEdit()->setText(QStringLiteral("nineteen-characters"));
+  dialog->CopySettings();
+  QTreeWidget* list = dialog->Preview();
+  const QStringList expected = {"nineteen-character", "nineteen-character1", "nineteen-character2"};
+  for (int r = 0; r < 3; ++r)
+    QCOMPARE(list->topLevelItem(r)->text(CUConfigDev::kAlias), expected[r]);
+  dialog->accept();
+  QCOMPARE(dialog->result(), int(QDialog::Accepted));
+  for (int r = 0; r < 3; ++r) QCOMPARE(QString::fromLatin1(m_table.entries[r].alias), expected[r]);
 }
 
 QTEST_MAIN(TestCUConfigDev)

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -378,4 +379,120 @@ TEST(CopySettings, TakenAddressesAreTheFoundDevicesOutsideTheTable) {
   };
   EXPECT_EQ(app::AddressesOfOtherDevices(table, 6, reader),
             (app::TakenAddresses{Address("10.0.0.1"), Address("10.0.0.5")}));
+}
+
+// An alias goes into the datagram as ",ALIAS=value": one that holds ',' or
+// '=' added real fields past the dialog's address checks, and Copy
+// Settings spread it to every row.
+TEST(AliasField, CommaEqualsAndControlCharactersAreRefusedAtEveryEntry) {
+  const char* bad[] = {"a,IP=10.0.0.9", "a,DHCP=1", "a=b", "a\x1b[2J", "a\rb", "del\x7F"};
+  for (const char* alias : bad) {
+    std::string message;
+    app::UdpConfigTable table = Table(2);
+    const app::UdpConfigTable before = table;
+    EXPECT_FALSE(app::AcceptOneDevice(Static("10.0.0.99", alias), &table.entries[0], &message))
+        << alias;
+    EXPECT_EQ(message, "Invalid Alias! It may not hold ',', '=' or control characters.");
+    // A checked row sends its alias too.
+    EXPECT_FALSE(app::AcceptPreviewRows({StaticRow("10.0.0.50"), {true, alias, "-", "-", "-"}},
+                                        &table, &message))
+        << alias;
+    EXPECT_EQ(message, "Row 1, invalid Alias (no ',', '=' or control characters).");
+    EXPECT_EQ(std::memcmp(&table, &before, sizeof table), 0) << alias;
+    auto rows = Rows(2);
+    EXPECT_STREQ(app::CopySettings(Static("10.0.0.5", alias), {}, &rows),
+                 "Invalid Alias! It may not hold ',', '=' or control characters.");
+    EXPECT_EQ(rows[1].alias, "") << alias;
+  }
+  std::string message;
+  app::UdpConfigTable table = Table(1);
+  ASSERT_TRUE(app::AcceptOneDevice(Static("10.0.0.99", "lab 2-b_c.d"), &table.entries[0], &message))
+      << message;
+  EXPECT_STREQ(table.entries[0].alias, "lab 2-b_c.d");
+}
+
+// Cut back to 19 at OK, "alias1" ... of a 19-character alias all became the
+// same alias, and the list had shown them different.
+TEST(CopySettings, LongAliasIsShortenedSoEveryNumberedAliasFitsAndDiffers) {
+  struct Case {
+    const char* alias;
+    size_t rows;
+    std::vector<std::string> expected;  // first, second and last row
+  } cases[] = {
+      {"abcdefghijklmnopqrs", 3, {"abcdefghijklmnopqr", "abcdefghijklmnopqr1", "abcdefghijklmnopqr2"}},
+      // A base ending in a digit: row 0 takes the cut base too, or it would
+      // equal row 1.
+      {"abcdefghijklmnopqr1", 2, {"abcdefghijklmnopqr", "abcdefghijklmnopqr1", "abcdefghijklmnopqr1"}},
+      {"abcdefghijklmnopqrs", 11, {"abcdefghijklmnopq", "abcdefghijklmnopq1", "abcdefghijklmnopq10"}},
+      {"abcdefghijklmnopqrs", 255, {"abcdefghijklmnop", "abcdefghijklmnop1", "abcdefghijklmnop254"}},
+      {"shortish", 255, {"shortish", "shortish1", "shortish254"}},
+      {"abcdefghijklmnopqrs", 1, {"abcdefghijklmnopqrs", "abcdefghijklmnopqrs", "abcdefghijklmnopqrs"}},
+  };
+  for (const Case& c : cases) {
+    auto rows = Rows(c.rows);
+    app::NetworkValues v = Static("10.0.0.1", c.alias);
+    v.dhcp = 1;  // 255 rows need no addresses of their own here
+    ASSERT_EQ(app::CopySettings(v, {}, &rows), nullptr) << c.alias;
+    EXPECT_EQ(rows.front().alias, c.expected[0]) << c.alias << " " << c.rows;
+    if (c.rows > 1) {
+      EXPECT_EQ(rows[1].alias, c.expected[1]) << c.alias << " " << c.rows;
+    }
+    EXPECT_EQ(rows.back().alias, c.expected[2]) << c.alias << " " << c.rows;
+    // What the preview shows is what OK stores: all fit, none alike.
+    app::UdpConfigTable table = Table(static_cast<int>(c.rows));
+    std::string message;
+    ASSERT_TRUE(app::AcceptPreviewRows(rows, &table, &message)) << message;
+    std::set<std::string> aliases;
+    for (size_t r = 0; r < c.rows; ++r) {
+      EXPECT_EQ(std::string(table.entries[r].alias), rows[r].alias);
+      aliases.insert(rows[r].alias);
+    }
+    EXPECT_EQ(aliases.size(), c.rows) << c.alias;
+  }
+}
+
+TEST(OkSeveralDevices, AliasesThatTheCutWouldMakeOneAreRefused) {
+  app::UdpConfigTable table = Table(3);
+  const app::UdpConfigTable before = table;
+  std::string message;
+  // The cell editor takes 20 characters; these two differ only in the 20th.
+  EXPECT_FALSE(app::AcceptPreviewRows({StaticRow("10.0.0.50", "x"),
+                                       StaticRow("10.0.0.51", "an-alias-of-twenty!a"),
+                                       StaticRow("10.0.0.52", "an-alias-of-twenty!b")},
+                                      &table, &message));
+  EXPECT_EQ(message, "Row 1 and row 2, same Alias once cut to 19 characters.");
+  EXPECT_EQ(std::memcmp(&table, &before, sizeof table), 0);
+  // Aliases that are the same as shown are the user's choice.
+  EXPECT_TRUE(app::AcceptPreviewRows({StaticRow("10.0.0.50", "lab"), StaticRow("10.0.0.51", "lab"),
+                                      StaticRow("10.0.0.52", "lab")},
+                                     &table, &message))
+      << message;
+}
+
+TEST(SendReport, CutReportEndsInOneEllipsisAfterTheLastLineThatFits) {
+  // A long line that does not fit cuts the report; a shorter one after it
+  // would still fit and used to follow the "...", and the next long one
+  // brought a second "...".
+  std::vector<app::EntryOutcome> outcomes(6, {"Q410X-2", std::string(17, 'F'), -6});
+  outcomes.push_back({std::string(19, 'L'), std::string(17, 'G'), -6});
+  outcomes.push_back({"Q", "M", -6});
+  outcomes.push_back({std::string(19, 'L'), std::string(17, 'H'), -6});
+  bool all = true;
+  const std::string text = app::ReportText(outcomes, &all);
+  EXPECT_LT(text.size(), 500u);
+  EXPECT_EQ(text.find("..."), text.size() - 3) << text;
+  EXPECT_EQ(text.find("Q [M]"), std::string::npos) << text;
+  EXPECT_NE(text.find("FFFFFFFFFFFFFFFFF]: Configuration failiure, error=-6\n..."),
+            std::string::npos)
+      << text;
+}
+
+TEST(SendReport, DevicesNamesAndMacsStayOnTheirLine) {
+  bool all = true;
+  const std::string text =
+      app::ReportText({{"Q410X2\nForged: 9", "02:4E\x1b[2J", -6}, {"ok\r", "M", 0}}, &all);
+  EXPECT_EQ(text,
+            "Confirmed: 1, no answer: 1, refused: 0, other errors: 0.\n"
+            "Q410X2\\nForged: 9 [02:4E\\x1b[2J]: Configuration failiure, error=-6\n"
+            "ok\\r [M]: confirmed");
 }
