@@ -129,7 +129,7 @@ class RangeWalk {
       tarvik::FormatText(app_.message, sizeof app_.message,
                          "Unknown device [%s], Err: %d\n\nThe device is currently not supported,\n"
                          "please update the Utility and try again!",
-                         name.c_str(), status);
+                         tarvik::EscapeText(name).c_str(), status);
       host_.Message(app_.message, kMbOk | kMbIconWarning);
       host_.SetStatus(app_.message);
       return AddStop::kUnknownDevice;

@@ -393,6 +393,19 @@ TEST_F(AddProcedureTest, UnknownDeviceStopsTheRangeAndKeepsWhatCameBefore) {
   EXPECT_NE(std::find(host.statuses.begin(), host.statuses.end(), expected), host.statuses.end());
 }
 
+// The name is the device's text: a line break in it must not make the
+// message (a line the CLI prints) look like two.
+TEST_F(AddProcedureTest, UnknownDeviceMessageShowsTheNamesControlCharactersEscaped) {
+  fetch.names = {{"10.0.0.1", "ZZ\nadded index=77"}};
+  Run([](AddServersChoices& c) {
+    c.rangeStart = "10.0.0.1";
+    c.rangeEnd = "10.0.0.1";
+  });
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].rfind("Unknown device [ZZ\\nadded index=77], Err: 25\n", 0), 0u)
+      << host.messages[0];
+}
+
 struct PortRuleCase {
   const char* name;
   const char* model;
