@@ -19,25 +19,33 @@ uint64_t EventLoop::NowMs() {
   return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
 }
 
-bool EventLoop::Watch(int fd, uint32_t events, Handler handler) {
+bool EventLoop::Watch(int fd, uint32_t events, Handler handler, Order order) {
+  if (byFd_.count(fd) != 0) return false;
+  const uint64_t token = nextToken_++;
   epoll_event ev{};
   ev.events = events;
-  ev.data.fd = fd;
+  ev.data.u64 = token;
   if (epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, fd, &ev) != 0) return false;
-  handlers_[fd] = std::make_shared<Handler>(std::move(handler));
+  byToken_[token] = std::make_shared<Watcher>(Watcher{fd, order, std::move(handler)});
+  byFd_[fd] = token;
   return true;
 }
 
 bool EventLoop::Modify(int fd, uint32_t events) {
+  auto it = byFd_.find(fd);
+  if (it == byFd_.end()) return false;
   epoll_event ev{};
   ev.events = events;
-  ev.data.fd = fd;
+  ev.data.u64 = it->second;
   return epoll_ctl(epoll_.Get(), EPOLL_CTL_MOD, fd, &ev) == 0;
 }
 
 void EventLoop::Unwatch(int fd) {
+  auto it = byFd_.find(fd);
+  if (it == byFd_.end()) return;
   epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, fd, nullptr);
-  handlers_.erase(fd);
+  byToken_.erase(it->second);
+  byFd_.erase(it);
 }
 
 EventLoop::TimerId EventLoop::After(uint32_t delayMs, Task task) {
@@ -89,6 +97,15 @@ void EventLoop::RunDueTimers() {
   }
 }
 
+void EventLoop::Dispatch(uint64_t token, uint32_t events) {
+  if (beforeDispatch_) beforeDispatch_();
+  auto it = byToken_.find(token);
+  // Unwatched by an earlier handler of this batch, or by the hook.
+  if (it == byToken_.end()) return;
+  std::shared_ptr<Watcher> watcher = it->second;
+  watcher->handler(events);
+}
+
 int EventLoop::Run() {
   quit_ = false;
   epoll_event events[64];
@@ -98,12 +115,12 @@ int EventLoop::Run() {
       if (errno == EINTR) continue;
       return errno;
     }
-    for (int i = 0; i < n && !quit_; ++i) {
-      auto it = handlers_.find(events[i].data.fd);
-      // A handler may unwatch another descriptor of the same batch.
-      if (it == handlers_.end()) continue;
-      std::shared_ptr<Handler> handler = it->second;
-      (*handler)(events[i].events);
+    for (Order pass : {Order::kFirst, Order::kNormal}) {
+      for (int i = 0; i < n && !quit_; ++i) {
+        auto it = byToken_.find(events[i].data.u64);
+        if (it == byToken_.end() || it->second->order != pass) continue;
+        Dispatch(events[i].data.u64, events[i].events);
+      }
     }
     RunDueTimers();
   }

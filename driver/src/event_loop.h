@@ -3,6 +3,15 @@
 // open notices of their slaves) and one ordered set of timers, so the
 // program sleeps in the kernel until something happens and never polls.
 // Single-threaded: every call comes from the thread that runs the loop.
+//
+// Dispatch. Each watch gets a token of its own, and the kernel hands the
+// token back with the event, never the descriptor number: a handler that
+// closes a socket and makes a new one (which may get the same number) never
+// receives an event of the old one that waits later in the same batch.
+// Unwatched descriptors' waiting events are dropped. Watches marked first
+// are dispatched before the others of a batch, and the before-dispatch hook
+// runs before every handler, so the open and close notices of the ptys can
+// always be taken before the data of the same moment.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -21,6 +30,7 @@ class EventLoop {
   using Handler = std::function<void(uint32_t events)>;
   using SignalHandler = std::function<void(int signal)>;
   using Task = std::function<void()>;
+  enum class Order { kNormal, kFirst };
   // Names one armed timer; a default TimerId names none.
   struct TimerId {
     uint64_t due = 0;
@@ -40,9 +50,14 @@ class EventLoop {
 
   // Calls handler with the epoll events whenever fd is ready for events.
   // The caller keeps the descriptor open until Unwatch.
-  bool Watch(int fd, uint32_t events, Handler handler);
+  bool Watch(int fd, uint32_t events, Handler handler, Order order = Order::kNormal);
   bool Modify(int fd, uint32_t events);
   void Unwatch(int fd);
+  bool Watched(int fd) const { return byFd_.count(fd) != 0; }
+
+  // Runs before each handler of a batch (may unwatch anything, even the
+  // descriptor whose event comes next).
+  void SetBeforeDispatch(std::function<void()> hook) { beforeDispatch_ = std::move(hook); }
 
   // Runs task once, delayMs from now. Cancel takes it back (harmless when
   // it has run or was never armed) and clears *id.
@@ -61,13 +76,22 @@ class EventLoop {
   static uint64_t NowMs();
 
  private:
+  struct Watcher {
+    int fd;
+    Order order;
+    Handler handler;
+  };
+  void Dispatch(uint64_t token, uint32_t events);
   void RunDueTimers();
   int NextWaitMs() const;
 
   tarvik::UniqueFd epoll_;
   tarvik::UniqueFd signals_;
   // Shared so that a handler may unwatch its own descriptor while it runs.
-  std::unordered_map<int, std::shared_ptr<Handler>> handlers_;
+  std::unordered_map<uint64_t, std::shared_ptr<Watcher>> byToken_;
+  std::unordered_map<int, uint64_t> byFd_;
+  uint64_t nextToken_ = 1;
+  std::function<void()> beforeDispatch_;
   std::map<TimerId, Task> timers_;
   uint64_t nextSequence_ = 1;
   bool quit_ = false;
