@@ -11,9 +11,11 @@
 
 namespace vonderil {
 
-EventLoop::EventLoop() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
+EventLoop::EventLoop()
+    : epoll_(epoll_create1(EPOLL_CLOEXEC)),
+      random_(static_cast<std::minstd_rand::result_type>(getpid() ^ MonotonicMs())) {}
 
-uint64_t EventLoop::NowMs() {
+uint64_t EventLoop::MonotonicMs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
@@ -59,6 +61,11 @@ void EventLoop::Cancel(TimerId* id) {
   *id = TimerId{};
 }
 
+uint32_t EventLoop::Random(uint32_t below) {
+  if (below <= 1) return 0;
+  return static_cast<uint32_t>(random_() % below);
+}
+
 bool EventLoop::WatchSignals(std::initializer_list<int> signals, SignalHandler handler) {
   sigset_t set;
   sigemptyset(&set);
@@ -85,11 +92,10 @@ int EventLoop::NextWaitMs() const {
 
 void EventLoop::RunDueTimers() {
   const uint64_t now = NowMs();
-  // Timers armed by a running task wait for the next turn, even when due.
+  // A timer armed by a task of this turn waits for the next turn, even when due.
   const uint64_t last = nextSequence_;
   while (!quit_ && !timers_.empty()) {
     auto it = timers_.begin();
-    // A timer armed by a task of this turn waits for the next turn.
     if (it->first.due > now || it->first.sequence >= last) break;
     Task task = std::move(it->second);
     timers_.erase(it);

@@ -10,36 +10,29 @@
 // receives an event of the old one that waits later in the same batch.
 // Unwatched descriptors' waiting events are dropped. Watches marked first
 // are dispatched before the others of a batch, and the before-dispatch hook
-// runs before every handler, so the open and close notices of the ptys can
-// always be taken before the data of the same moment.
+// runs before every handler, so the open and close notices of the ptys are
+// always taken before the data of the same moment.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <random>
 #include <unordered_map>
 #include <utility>
 
+#include "port_ops.h"
 #include "tarvik/unique_fd.h"
 
 namespace vonderil {
 
-class EventLoop {
+class EventLoop : public PortClock {
  public:
   using Handler = std::function<void(uint32_t events)>;
   using SignalHandler = std::function<void(int signal)>;
-  using Task = std::function<void()>;
+  using TimerId = vonderil::TimerId;
   enum class Order { kNormal, kFirst };
-  // Names one armed timer; a default TimerId names none.
-  struct TimerId {
-    uint64_t due = 0;
-    uint64_t sequence = 0;
-    bool Armed() const { return sequence != 0; }
-    bool operator<(const TimerId& o) const {
-      return due != o.due ? due < o.due : sequence < o.sequence;
-    }
-  };
 
   EventLoop();
   EventLoop(const EventLoop&) = delete;
@@ -59,10 +52,11 @@ class EventLoop {
   // descriptor whose event comes next).
   void SetBeforeDispatch(std::function<void()> hook) { beforeDispatch_ = std::move(hook); }
 
-  // Runs task once, delayMs from now. Cancel takes it back (harmless when
-  // it has run or was never armed) and clears *id.
-  TimerId After(uint32_t delayMs, Task task);
-  void Cancel(TimerId* id);
+  // PortClock
+  uint64_t NowMs() const override { return MonotonicMs(); }
+  TimerId After(uint32_t delayMs, Task task) override;
+  void Cancel(TimerId* id) override;
+  uint32_t Random(uint32_t below) override;
 
   // Delivers the signals through a signalfd. The signals are blocked for
   // the calling thread; a process must block them before it starts threads.
@@ -73,7 +67,7 @@ class EventLoop {
   void Quit() { quit_ = true; }
 
   // Milliseconds of the monotonic clock the timers run on.
-  static uint64_t NowMs();
+  static uint64_t MonotonicMs();
 
  private:
   struct Watcher {
@@ -94,6 +88,7 @@ class EventLoop {
   std::function<void()> beforeDispatch_;
   std::map<TimerId, Task> timers_;
   uint64_t nextSequence_ = 1;
+  std::minstd_rand random_;
   bool quit_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <stdlib.h>
+#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -90,16 +92,85 @@ bool PublishLink(const std::string& target, const std::string& link, std::string
   return true;
 }
 
-void DropSlaveInput(int master) {
-  {
-    tarvik::UniqueFd slave(ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (slave.Valid()) tcflush(slave.Get(), TCIFLUSH);
+PtyMaster::PtyMaster(EventLoop& loop, tarvik::UniqueFd master,
+                     std::function<void(uint32_t)> ready)
+    : loop_(loop), master_(std::move(master)), ready_(std::move(ready)) {}
+
+PtyMaster::~PtyMaster() { Close(); }
+
+void PtyMaster::Close() {
+  Unwatch();
+  master_.Reset();
+}
+
+PtyPacket PtyMaster::Read(char* into, size_t room) {
+  PtyPacket packet;
+  if (!master_.Valid()) {
+    packet.kind = PtyPacket::Kind::kGone;
+    return packet;
   }
-  // The flush left a status packet on the master; taken now, it cannot
-  // pass for an application's bytes later.
-  char packet[64];
-  while (::read(master, packet, sizeof packet) > 0) {
+  // Packet mode: one leading status byte, then the data.
+  char buffer[16385];
+  if (room > sizeof buffer - 1) room = sizeof buffer - 1;
+  ssize_t n;
+  do {
+    n = ::read(master_.Get(), buffer, room + 1);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    // EIO once the last holder is gone and nothing is left.
+    packet.kind = errno == EIO ? PtyPacket::Kind::kGone : PtyPacket::Kind::kEmpty;
+    return packet;
   }
+  if (n == 0) return packet;
+  if (buffer[0] != TIOCPKT_DATA) {
+    packet.kind = PtyPacket::Kind::kStatus;
+    if (buffer[0] & TIOCPKT_FLUSHREAD) packet.status |= kFlushedInput;
+    if (buffer[0] & TIOCPKT_FLUSHWRITE) packet.status |= kFlushedOutput;
+    return packet;
+  }
+  packet.kind = n > 1 ? PtyPacket::Kind::kData : PtyPacket::Kind::kEmpty;
+  packet.size = static_cast<size_t>(n - 1);
+  std::memcpy(into, buffer + 1, packet.size);
+  return packet;
+}
+
+size_t PtyMaster::Write(const char* data, size_t size) {
+  for (;;) {
+    ssize_t n = ::write(master_.Get(), data, size);
+    if (n < 0 && errno == EINTR) continue;
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+}
+
+bool PtyMaster::HungUp() {
+  pollfd p{master_.Get(), POLLIN, 0};
+  return ::poll(&p, 1, 0) >= 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+bool PtyMaster::GetLine(LineSettings* out) { return ReadLineSettings(master_.Get(), out); }
+
+void PtyMaster::DropInput() { FlushSlaveInput(master_.Get()); }
+
+void PtyMaster::Watch(bool read, bool write) {
+  const uint32_t want = (read ? EPOLLIN : 0u) | (write ? EPOLLOUT : 0u);
+  if (!watched_) {
+    watched_ = loop_.Watch(master_.Get(), want, [this](uint32_t e) {
+      uint32_t ready = 0;
+      if (e & EPOLLIN) ready |= kReadable;
+      if (e & EPOLLOUT) ready |= kWritable;
+      if (e & EPOLLHUP) ready |= kHangUp;
+      if (e & EPOLLERR) ready |= kFailed;
+      ready_(ready);
+    });
+    events_ = want;
+    return;
+  }
+  if (want != events_ && loop_.Modify(master_.Get(), want)) events_ = want;
+}
+
+void PtyMaster::Unwatch() {
+  if (watched_) loop_.Unwatch(master_.Get());
+  watched_ = false;
 }
 
 }  // namespace vonderil

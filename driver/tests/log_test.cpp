@@ -1,4 +1,5 @@
-// The driver's log: a file that cannot grow without end.
+// The driver's log: failures summarised per port, and a file that cannot
+// grow without end.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,12 +8,34 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "fake_port_ops.h"
 #include "log_file.h"
+#include "port_log.h"
 #include "tarvik/unique_fd.h"
 
 namespace vonderil {
 namespace {
+
+TEST(PortLogTest, AStreakOfFailuresIsOneLineAndASummaryAMinute) {
+  FakeClock clock;
+  std::vector<std::string> lines;
+  PortLog log(7, clock, [&](const std::string& l) { lines.push_back(l); });
+  log.Change("connected to 10.0.0.1:10001");
+  for (int i = 0; i < 412; ++i) {
+    log.Failure("cannot connect to 10.0.0.1:10001: Connection refused");
+    log.Change("connected to 10.0.0.1:10001");  // a connection that did not last
+    clock.Advance(146);
+  }
+  log.EndStreak("connected to 10.0.0.1:10001");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "COM7: connected to 10.0.0.1:10001");
+  EXPECT_EQ(lines[1], "COM7: cannot connect to 10.0.0.1:10001: Connection refused");
+  EXPECT_EQ(lines[2], "COM7: 411 attempts failed in the last minute (last: cannot connect to "
+                      "10.0.0.1:10001: Connection refused)");
+  EXPECT_EQ(lines[3], "COM7: connected to 10.0.0.1:10001 after 412 failed attempts in 60 s");
+}
 
 class LogFileTest : public ::testing::Test {
  protected:
