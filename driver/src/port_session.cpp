@@ -729,7 +729,6 @@ void PortSession::ReadDevice() {
     const ssize_t n = link_->Receive(into, room, &error);
     if (n < 0 && error == EAGAIN) break;
     if (n <= 0) {
-      WriteApplication();
       if (got) Changed();
       LinkFailure(n == 0 ? "closed by the device" : std::strerror(error));
       return;
@@ -737,7 +736,8 @@ void PortSession::ReadDevice() {
     bytesFromDevice_ += static_cast<uint64_t>(n);
     got = true;
     // Nobody holds the port: the bytes are dropped, never left for the
-    // next application.
+    // next application. Each chunk is delivered before the next read, which
+    // may be the FIN.
     if (held) toApplication_.Commit(static_cast<size_t>(n));
     WriteApplication();
     if (steadyTimer_.Armed()) {
