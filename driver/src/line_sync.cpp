@@ -8,8 +8,17 @@ namespace {
 
 using S = LineSync::State;
 using E = LineSync::Event;
-enum class Action : uint8_t { kNone, kAsk, kHold, kHoldAndSend, kAdopt, kReport, kRetry };
-enum class Next : uint8_t { kSame, kAsking, kSynced, kSending, kFailed, kDecide };
+enum class Action : uint8_t { kNone, kAsk, kHold, kHoldAndSend, kShow, kAdopt, kReport, kRetry };
+enum class Next : uint8_t {
+  kSame,
+  kAsking,
+  kAskingChanged,
+  kSynced,
+  kSending,
+  kAskFailed,
+  kFailed,
+  kDecide,
+};
 struct Row {
   S state;
   E event;
@@ -17,41 +26,55 @@ struct Row {
   Next next;
 };
 
-// Every state and event once. kDecide: kSending when the application wants
-// other settings than the device has (they are sent), else kSynced (the
-// gate opens).
+// Every state and event once. kShow: the device's answer goes on the pty.
+// kDecide: kSending when the pty shows other settings than the device has
+// (they are sent), else kSynced (the gate opens).
+// clang-format off
 constexpr Row kTable[] = {
-    // state        event               action                next
-    {S::kIdle, E::kSessionStart, Action::kAsk, Next::kAsking},
-    {S::kIdle, E::kChanged, Action::kNone, Next::kSame},  // the session's start will ask
-    {S::kIdle, E::kAnswered, Action::kNone, Next::kSame},
-    {S::kIdle, E::kJobFailed, Action::kNone, Next::kSame},
-    {S::kIdle, E::kRetryPoint, Action::kNone, Next::kSame},
+  // state               event                action               next
+  {S::kIdle,          E::kSessionStart, Action::kAsk,        Next::kAsking},
+  {S::kIdle,          E::kChanged,      Action::kNone,       Next::kSame},  // the session's start asks
+  {S::kIdle,          E::kAnswered,     Action::kNone,       Next::kSame},
+  {S::kIdle,          E::kJobFailed,    Action::kNone,       Next::kSame},
+  {S::kIdle,          E::kRetryPoint,   Action::kNone,       Next::kSame},
 
-    {S::kAsking, E::kSessionStart, Action::kNone, Next::kSame},  // the answer serves it too
-    {S::kAsking, E::kChanged, Action::kHold, Next::kSame},       // sent once the device answered
-    {S::kAsking, E::kAnswered, Action::kAdopt, Next::kDecide},
-    {S::kAsking, E::kJobFailed, Action::kReport, Next::kFailed},
-    {S::kAsking, E::kRetryPoint, Action::kNone, Next::kSame},
+  {S::kAsking,        E::kSessionStart, Action::kNone,       Next::kSame},  // the answer serves it too
+  {S::kAsking,        E::kChanged,      Action::kHold,       Next::kAskingChanged},
+  {S::kAsking,        E::kAnswered,     Action::kShow,       Next::kSynced},
+  {S::kAsking,        E::kJobFailed,    Action::kReport,     Next::kAskFailed},
+  {S::kAsking,        E::kRetryPoint,   Action::kNone,       Next::kSame},
 
-    {S::kSynced, E::kSessionStart, Action::kAsk, Next::kAsking},
-    {S::kSynced, E::kChanged, Action::kHoldAndSend, Next::kSending},
-    {S::kSynced, E::kAnswered, Action::kNone, Next::kSame},
-    {S::kSynced, E::kJobFailed, Action::kNone, Next::kSame},
-    {S::kSynced, E::kRetryPoint, Action::kNone, Next::kSame},
+  {S::kAskingChanged, E::kSessionStart, Action::kNone,       Next::kSame},
+  {S::kAskingChanged, E::kChanged,      Action::kNone,       Next::kSame},  // the newest is sent
+  {S::kAskingChanged, E::kAnswered,     Action::kAdopt,      Next::kDecide},
+  {S::kAskingChanged, E::kJobFailed,    Action::kReport,     Next::kFailed},
+  {S::kAskingChanged, E::kRetryPoint,   Action::kNone,       Next::kSame},
 
-    {S::kSending, E::kSessionStart, Action::kNone, Next::kSame},
-    {S::kSending, E::kChanged, Action::kHold, Next::kSame},  // follows once this job ends
-    {S::kSending, E::kAnswered, Action::kAdopt, Next::kDecide},
-    {S::kSending, E::kJobFailed, Action::kReport, Next::kFailed},
-    {S::kSending, E::kRetryPoint, Action::kNone, Next::kSame},
+  {S::kSynced,        E::kSessionStart, Action::kAsk,        Next::kAsking},
+  {S::kSynced,        E::kChanged,      Action::kHoldAndSend, Next::kSending},
+  {S::kSynced,        E::kAnswered,     Action::kNone,       Next::kSame},
+  {S::kSynced,        E::kJobFailed,    Action::kNone,       Next::kSame},
+  {S::kSynced,        E::kRetryPoint,   Action::kNone,       Next::kSame},
 
-    {S::kFailed, E::kSessionStart, Action::kAsk, Next::kAsking},
-    {S::kFailed, E::kChanged, Action::kHoldAndSend, Next::kSending},
-    {S::kFailed, E::kAnswered, Action::kNone, Next::kSame},
-    {S::kFailed, E::kJobFailed, Action::kNone, Next::kSame},
-    {S::kFailed, E::kRetryPoint, Action::kRetry, Next::kSending},
+  {S::kSending,       E::kSessionStart, Action::kNone,       Next::kSame},
+  {S::kSending,       E::kChanged,      Action::kHold,       Next::kSame},  // follows once this job ends
+  {S::kSending,       E::kAnswered,     Action::kAdopt,      Next::kDecide},
+  {S::kSending,       E::kJobFailed,    Action::kReport,     Next::kFailed},
+  {S::kSending,       E::kRetryPoint,   Action::kNone,       Next::kSame},
+
+  {S::kAskFailed,     E::kSessionStart, Action::kAsk,        Next::kAsking},
+  {S::kAskFailed,     E::kChanged,      Action::kHoldAndSend, Next::kSending},
+  {S::kAskFailed,     E::kAnswered,     Action::kNone,       Next::kSame},
+  {S::kAskFailed,     E::kJobFailed,    Action::kNone,       Next::kSame},
+  {S::kAskFailed,     E::kRetryPoint,   Action::kAsk,        Next::kAsking},
+
+  {S::kFailed,        E::kSessionStart, Action::kAsk,        Next::kAsking},
+  {S::kFailed,        E::kChanged,      Action::kHoldAndSend, Next::kSending},
+  {S::kFailed,        E::kAnswered,     Action::kNone,       Next::kSame},
+  {S::kFailed,        E::kJobFailed,    Action::kNone,       Next::kSame},
+  {S::kFailed,        E::kRetryPoint,   Action::kRetry,      Next::kSending},
 };
+// clang-format on
 
 static_assert(TableInOrder(kTable, static_cast<size_t>(S::kCount), static_cast<size_t>(E::kCount)),
               "the table lists every state and event once, in order");
@@ -73,43 +96,54 @@ bool LineSync::Enabled() const {
 
 void LineSync::SessionStart(PtyEnd& pty) {
   if (!Enabled()) return;
-  LineSettings now;
-  if (pty.GetLine(&now) && now.baud != 0) wanted_ = now;
-  Fire(E::kSessionStart, nullptr);
+  Fire(E::kSessionStart, nullptr, &pty);
+  // Compared with what the pty showed when the last session ended: the
+  // application may have set its own before its open was taken.
+  Look(pty, false);
 }
 
 void LineSync::Look(PtyEnd& pty, bool tick) {
   if (!Enabled() || state_ == S::kIdle) return;
   LineSettings now;
-  // B0 asks a modem to hang up; there is nothing to tell a device.
+  // Baud rate 0 is the fresh pty's (or asks a modem to hang up): nothing
+  // to tell a device.
   if (pty.GetLine(&now) && now.baud != 0 && now != wanted_) {
     wanted_ = now;
-    Fire(E::kChanged, nullptr);
+    Fire(E::kChanged, nullptr, &pty);
   }
   if (tick) Wrote();
 }
 
 void LineSync::Wrote() {
-  if (state_ == S::kFailed && clock_.NowMs() + 1 - failedAt_ >= kRetryGapMs) {
-    Fire(E::kRetryPoint, nullptr);
+  if ((state_ == S::kFailed || state_ == S::kAskFailed) &&
+      clock_.NowMs() + 1 - failedAt_ >= kRetryGapMs) {
+    Fire(E::kRetryPoint, nullptr, nullptr);
   }
 }
 
-void LineSync::Done(const SettingsResult& result) {
-  if (result.ticket != ticket_ || (state_ != S::kAsking && state_ != S::kSending)) return;
-  Fire(result.ok ? E::kAnswered : E::kJobFailed, &result);
+void LineSync::Done(const SettingsResult& result, PtyEnd& pty) {
+  if (result.ticket != ticket_ || !Enabled()) return;
+  if (state_ != S::kAsking && state_ != S::kAskingChanged && state_ != S::kSending) return;
+  // A change the application made just now counts before the answer.
+  Look(pty, false);
+  Fire(result.ok ? E::kAnswered : E::kJobFailed, &result, &pty);
 }
 
-void LineSync::Send(bool hold) {
-  if (hold) gate_.Hold();
+SettingsJob LineSync::Job(SettingsJob::Kind kind) {
   SettingsJob job;
   job.comNumber = mapping_.comNumber;
   job.ticket = ++ticket_;
-  job.kind = SettingsJob::Kind::kSet;
+  job.kind = kind;
   job.address = address_;
   job.cmdPort = mapping_.tcpPortCmd;
   job.timeoutMs = mapping_.connectTimeoutMs;
   job.devicePort = mapping_.devicePort;
+  return job;
+}
+
+void LineSync::Send(bool hold) {
+  if (hold) gate_.Hold();
+  SettingsJob job = Job(SettingsJob::Kind::kSet);
   job.settings = wanted_;
   job.sendBaud = !device_ || device_->baud != wanted_.baud;
   job.sendStopBits = !device_ || device_->twoStopBits != wanted_.twoStopBits;
@@ -118,36 +152,28 @@ void LineSync::Send(bool hold) {
   channel_->Send(job);
 }
 
-void LineSync::Fire(Event event, const SettingsResult* result) {
+void LineSync::Fire(Event event, const SettingsResult* result, PtyEnd* pty) {
   const Row* row = &TableRow(kTable, state_, event);
+  const State before = state_;
   switch (row->action) {
     case Action::kNone:
       break;
-    case Action::kAsk: {
-      // Bytes wait for the answer while it may still matter and may come.
-      if (device_ ? wanted_ != *device_ : failedAt_ == 0) gate_.Hold();
-      SettingsJob job;
-      job.comNumber = mapping_.comNumber;
-      job.ticket = ++ticket_;
-      job.kind = SettingsJob::Kind::kAsk;
-      job.address = address_;
-      job.cmdPort = mapping_.tcpPortCmd;
-      job.timeoutMs = mapping_.connectTimeoutMs;
-      job.devicePort = mapping_.devicePort;
-      channel_->Send(job);
+    case Action::kAsk:
+      channel_->Send(Job(SettingsJob::Kind::kAsk));
       break;
-    }
     case Action::kHold:
       gate_.Hold();
       break;
     case Action::kHoldAndSend:
       Send(true);
       break;
+    case Action::kShow:
     case Action::kAdopt:
       device_ = result->device;
       if (result->dataBits != 0) dataBits_ = result->dataBits;
       if (result->parity != 0) parity_ = result->parity;
-      if (state_ == S::kSending) {
+      if (row->action == Action::kShow && pty->SetLine(*device_)) wanted_ = *device_;
+      if (before == S::kSending) {
         log_.EndStreak("the device took " + DescribeLine(*device_));
       } else if (log_.InStreak()) {
         log_.EndStreak("the command port answers again");
@@ -155,7 +181,9 @@ void LineSync::Fire(Event event, const SettingsResult* result) {
       break;
     case Action::kReport:
       failedAt_ = clock_.NowMs() + 1;
-      log_.Failure(DescribeLine(wanted_) + " not confirmed by the device: " + result->failure);
+      log_.Failure((before == S::kAsking ? std::string("the device's settings are not known")
+                                          : DescribeLine(wanted_) + " not confirmed by the device") +
+                   ": " + result->failure);
       gate_.Release();
       break;
     case Action::kRetry:
@@ -163,20 +191,13 @@ void LineSync::Fire(Event event, const SettingsResult* result) {
       break;
   }
   switch (row->next) {
-    case Next::kSame:
-      break;
-    case Next::kAsking:
-      state_ = S::kAsking;
-      break;
-    case Next::kSynced:
-      state_ = S::kSynced;
-      break;
-    case Next::kSending:
-      state_ = S::kSending;
-      break;
-    case Next::kFailed:
-      state_ = S::kFailed;
-      break;
+    case Next::kSame: break;
+    case Next::kAsking: state_ = S::kAsking; break;
+    case Next::kAskingChanged: state_ = S::kAskingChanged; break;
+    case Next::kSynced: state_ = S::kSynced; break;
+    case Next::kSending: state_ = S::kSending; break;
+    case Next::kAskFailed: state_ = S::kAskFailed; break;
+    case Next::kFailed: state_ = S::kFailed; break;
     case Next::kDecide:
       if (Differs()) {
         state_ = S::kSending;
@@ -190,7 +211,7 @@ void LineSync::Fire(Event event, const SettingsResult* result) {
 }
 
 std::string LineSync::LineText() const {
-  if (!Enabled() || state_ == S::kIdle) return "-";
+  if (!Enabled() || state_ == S::kIdle || wanted_.baud == 0) return "-";
   return std::to_string(wanted_.baud) + "/" + (wanted_.twoStopBits ? "2" : "1");
 }
 
@@ -198,9 +219,11 @@ const char* LineSync::StateWord() const {
   if (!Enabled()) return "-";
   switch (state_) {
     case S::kIdle: return "-";
-    case S::kAsking: return "asking";
+    case S::kAsking:
+    case S::kAskingChanged: return "asking";
     case S::kSynced: return "ok";
     case S::kSending: return "sending";
+    case S::kAskFailed:
     case S::kFailed: return "failed";
     case S::kCount: break;
   }

@@ -1,21 +1,23 @@
-// Keeps a device's serial settings in step with what the application set
-// on its pty: the baud rate and the stop bits (all a pty shows).
+// Keeps a device's serial settings and the pty's in step: the baud rate and
+// the stop bits (all a pty shows).
 //
-// At the start of each session the device is asked what it has (code 16);
-// from then on, whenever the application's settings differ from the
-// device's, they are sent (06, 07). One job is under way per port at a
-// time; a change seen meanwhile follows once it ends. The bytes the
-// application writes after a change wait (the gate) until the device has
-// confirmed it or the command port has failed; after a failure they go,
-// the port's status says so, and the change is tried again at the next
-// write or tick (at most once a second), without holding bytes back.
-// At a session's start the bytes wait for the answer too when the device's
-// settings are not known yet or differ from the application's, unless the
-// command port has already failed once: then they go at once.
+// The pty is the port as the application sees it, and like a real serial
+// port it shows what the device has. At the start of each session the
+// device is asked for its settings (code 16). When the application has set
+// nothing meanwhile, the answer is put on the pty, so an application that
+// configures nothing sees the device's settings and leaves them alone.
+// Whatever the application sets that differs from the device's is sent (06,
+// 07); one job is under way per port at a time, and a change seen meanwhile
+// follows once it ends. A fresh pty shows baud rate 0 until the device has
+// answered, so that an application that sets 9600 at once is seen to set it.
 //
-// Where the settings are looked at: before every read of the application's
-// bytes and on the port's tick. So the bytes read after a change are
-// behind it; those read before it go first.
+// The bytes the application writes after a change wait (the gate) until
+// the device has confirmed it or the command port has failed; after a
+// failure they go, the port's status says so, and the job is tried again at
+// the next write or tick (at most once a second), without holding bytes
+// back. The settings are looked at before every read of the application's
+// bytes and on the port's tick, so the bytes read after a change are behind
+// it and those read before it go first.
 //
 // The states and what each event does are the table in line_sync.cpp.
 #pragma once
@@ -33,16 +35,18 @@ namespace vonderil {
 class LineSync {
  public:
   enum class State : uint8_t {
-    kIdle,     // no session yet: nothing asked
-    kAsking,   // the device is asked for its settings
-    kSynced,   // the device has the application's settings
-    kSending,  // a change is on its way
-    kFailed,   // the last job failed; tried again at the next write or tick
+    kIdle,           // no session yet: nothing asked
+    kAsking,         // the device is asked for its settings
+    kAskingChanged,  // the same, and the application has set its own meanwhile
+    kSynced,         // the device and the pty agree
+    kSending,        // a change is on its way
+    kAskFailed,      // the device did not answer the question; asked again later
+    kFailed,         // a change did not reach the device; sent again later
     kCount
   };
   enum class Event : uint8_t {
     kSessionStart,  // an application opened the port
-    kChanged,       // the application's settings are not the ones seen last
+    kChanged,       // the pty's settings are not the ones seen last
     kAnswered,      // the job ended well
     kJobFailed,     // the command port did not answer or refused
     kRetryPoint,    // a write or a tick, a second or more after a failure
@@ -67,22 +71,25 @@ class LineSync {
   void SetAddress(uint32_t address) { address_ = address; }
 
   void SessionStart(PtyEnd& pty);
-  // Looks at the application's settings; tick: the port's tick, which
-  // like a write retries a failed change.
+  // Looks at the pty's settings; tick: the port's tick, which like a write
+  // retries a failed job.
   void Look(PtyEnd& pty, bool tick);
   // The application has just written.
   void Wrote();
-  void Done(const SettingsResult& result);
+  void Done(const SettingsResult& result, PtyEnd& pty);
 
   State GetState() const { return state_; }
-  // For the port table: "57600/1" and "-", "asking", "sending", "ok" or "failed".
+  // For the port table: "57600/1" (the pty's, "-" while it shows nothing)
+  // and "-", "asking", "sending", "ok" or "failed".
   std::string LineText() const;
   const char* StateWord() const;
 
  private:
-  void Fire(Event event, const SettingsResult* result);
+  void Fire(Event event, const SettingsResult* result, PtyEnd* pty);
+  SettingsJob Job(SettingsJob::Kind kind);
   void Send(bool hold);
-  bool Differs() const { return !device_ || wanted_ != *device_; }
+  // The pty shows settings (not the fresh pty's 0) other than the device's.
+  bool Differs() const { return wanted_.baud != 0 && (!device_ || wanted_ != *device_); }
 
   const MappedPort& mapping_;
   PortClock& clock_;
@@ -91,14 +98,12 @@ class LineSync {
   Gate& gate_;
   State state_ = State::kIdle;
   uint32_t address_;
-  LineSettings wanted_;       // what the application set, as last seen
+  LineSettings wanted_{0, false};       // the pty's, as last seen; baud 0: nothing set
   std::optional<LineSettings> device_;  // what the device has, when known
   char dataBits_ = 0;                   // the device's data format, when reported
   char parity_ = 0;
   uint64_t ticket_ = 0;                 // of the job under way
-  // When the last job failed; 0: none has. After a failure sessions no
-  // longer wait for the device's answer.
-  uint64_t failedAt_ = 0;
+  uint64_t failedAt_ = 0;               // when the last job failed
 };
 
 }  // namespace vonderil

@@ -652,7 +652,7 @@ void PortSession::Tick() {
 }
 
 void PortSession::OnSettingsDone(const SettingsResult& result) {
-  lineSync_.Done(result);
+  lineSync_.Done(result, pty_);
   SendToDevice();
   UpdateInterest();
   Changed();

@@ -107,7 +107,9 @@ size_t PortSet::Make(const DriverParameters& parameters,
     PtyPair pty;
     std::string error;
     bool limit = ports_.size() >= room;
-    if (limit || !MakePty(&pty, &error, &limit)) {
+    // A port whose device is asked shows no baud rate until it answered.
+    const bool asked = !mapping.fixedConfig && mapping.devicePort != 0;
+    if (limit || !MakePty(&pty, asked ? 0 : 9600, &error, &limit)) {
       if (limit) {
         overLimit.push_back(mapping.comNumber);
       } else {

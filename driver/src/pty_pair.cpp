@@ -26,7 +26,7 @@ gid_t DialoutGroup() {
   return g ? g->gr_gid : static_cast<gid_t>(-1);
 }
 
-bool SetUpSlave(int slave) {
+bool SetUpSlave(int slave, uint32_t baud) {
   termios t{};
   if (tcgetattr(slave, &t) != 0) return false;
   cfmakeraw(&t);
@@ -34,8 +34,8 @@ bool SetUpSlave(int slave) {
   t.c_cflag &= ~(CSTOPB | CRTSCTS);
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  cfsetispeed(&t, B9600);
-  cfsetospeed(&t, B9600);
+  cfsetispeed(&t, baud == 0 ? B0 : B9600);
+  cfsetospeed(&t, baud == 0 ? B0 : B9600);
   if (tcsetattr(slave, TCSANOW, &t) != 0) return false;
   static const gid_t dialout = DialoutGroup();
   if (dialout != static_cast<gid_t>(-1)) (void)fchown(slave, static_cast<uid_t>(-1), dialout);
@@ -44,7 +44,7 @@ bool SetUpSlave(int slave) {
 
 }  // namespace
 
-bool MakePty(PtyPair* out, std::string* error, bool* limit) {
+bool MakePty(PtyPair* out, uint32_t baud, std::string* error, bool* limit) {
   *limit = false;
   tarvik::UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!master.Valid()) {
@@ -66,7 +66,7 @@ bool MakePty(PtyPair* out, std::string* error, bool* limit) {
     *error = std::string("cannot open the pty's slave: ") + std::strerror(errno);
     return false;
   }
-  if (!SetUpSlave(slave.Get())) {
+  if (!SetUpSlave(slave.Get(), baud)) {
     *error = std::string("cannot set up the pty's slave: ") + std::strerror(errno);
     return false;
   }
@@ -148,6 +148,10 @@ bool PtyMaster::HungUp() {
 }
 
 bool PtyMaster::GetLine(LineSettings* out) { return ReadLineSettings(master_.Get(), out); }
+
+bool PtyMaster::SetLine(const LineSettings& settings) {
+  return WriteLineSettings(master_.Get(), settings);
+}
 
 void PtyMaster::DropInput() { FlushSlaveInput(master_.Get()); }
 

@@ -1,5 +1,6 @@
 // A pseudo-terminal made for one COM port: the driver keeps the master and
-// publishes the slave under a link. The slave starts raw, 9600 baud, 8N1,
+// publishes the slave under a link. The slave starts raw, at the given baud
+// rate (0 for a port whose device is asked for its own), 8N1,
 // CLOCAL, mode 0660 with group dialout where that group exists, and has
 // been opened and closed once, so the master already reports a hang-up
 // until an application opens it. The master is non-blocking and in packet
@@ -22,7 +23,7 @@ struct PtyPair {
 // Makes the pty. False with errno's text in *error; *limit is set when the
 // system ran out of ptys (or descriptors), so the caller can name the ports
 // that could not be made at once instead of one line each.
-bool MakePty(PtyPair* out, std::string* error, bool* limit);
+bool MakePty(PtyPair* out, uint32_t baud, std::string* error, bool* limit);
 
 // Makes link point at target, atomically: a temporary link renamed over
 // link, so a stale link of a crashed driver is replaced and no reader ever
@@ -52,6 +53,7 @@ class PtyMaster : public PtyEnd {
   size_t Write(const char* data, size_t size) override;
   bool HungUp() override;
   bool GetLine(LineSettings* out) override;
+  bool SetLine(const LineSettings& settings) override;
   void DropInput() override;
   void Watch(bool read, bool write) override;
   void Unwatch() override;

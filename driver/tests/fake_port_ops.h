@@ -94,6 +94,11 @@ class FakePty : public PtyEnd {
     *out = line;
     return true;
   }
+  bool SetLine(const LineSettings& settings) override {
+    line = settings;
+    ++lineSets;
+    return true;
+  }
   void DropInput() override {
     dropped += slaveInput;
     slaveInput.clear();
@@ -117,7 +122,8 @@ class FakePty : public PtyEnd {
   std::string slaveInput;       // written by the driver, not yet read by the application
   size_t slaveRoom = 4096;
   bool hungUp = true;
-  LineSettings line;
+  LineSettings line;  // the slave's settings, as the application set them
+  int lineSets = 0;   // by the driver
   std::string dropped;
   int drops = 0;
   bool watched = false, wantRead = false, wantWrite = false;

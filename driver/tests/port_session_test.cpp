@@ -453,6 +453,7 @@ class LineSettingsTest : public PortSessionTest {
     MappedPort mapping = Mapping();
     mapping.fixedConfig = false;
     Make(mapping);
+    pty_.line = {0, false};  // a fresh pty shows nothing
   }
   // The device answers the job under way.
   void Answer(bool ok, LineSettings device = {}) {
@@ -471,9 +472,45 @@ class LineSettingsTest : public PortSessionTest {
   void OpenConnected() {
     Open();
     Connect();
-    Answer(true);  // the device has 9600 baud, 1 stop bit like the pty
+    Answer(true);  // the device has 9600 baud, 1 stop bit
   }
 };
+
+// Like a real serial port: opening changes nothing on the device.
+TEST_F(LineSettingsTest, AnApplicationThatSetsNothingSeesTheDevicesSettings) {
+  Open();
+  Connect();
+  ASSERT_EQ(settings_.jobs.size(), 1u);
+  EXPECT_EQ(settings_.jobs[0].kind, SettingsJob::Kind::kAsk);
+  Write("x");
+  EXPECT_EQ(links_.sent, "x");  // nothing was changed: nothing waits
+  Answer(true, LineSettings{19200, true});
+  EXPECT_EQ(pty_.line, (LineSettings{19200, true}));
+  EXPECT_EQ(settings_.jobs.size(), 1u);
+  EXPECT_EQ(session_->Status().line, "19200/2");
+  EXPECT_EQ(session_->Status().lineState, "ok");
+}
+
+// Regression: the driver took every device to start at 9600 baud, so an
+// application that set 9600 at once left a device at 19200 where it was.
+TEST_F(LineSettingsTest, SettingsTheApplicationMadeBeforeTheAnswerAreSentBeforeItsBytes) {
+  pty_.line = {9600, false};  // set at once, before the driver took the open
+  Open();
+  Connect();
+  Write("x");
+  EXPECT_EQ(links_.sent, "");
+  Answer(true, LineSettings{19200, true});
+  ASSERT_EQ(settings_.jobs.size(), 2u);
+  EXPECT_EQ(settings_.jobs[1].kind, SettingsJob::Kind::kSet);
+  EXPECT_EQ(settings_.jobs[1].settings, (LineSettings{9600, false}));
+  EXPECT_TRUE(settings_.jobs[1].sendBaud);
+  EXPECT_TRUE(settings_.jobs[1].sendStopBits);
+  EXPECT_EQ(settings_.jobs[1].dataBits, '8');
+  EXPECT_EQ(pty_.lineSets, 0);  // the application's own stay
+  EXPECT_EQ(links_.sent, "");
+  Answer(true);
+  EXPECT_EQ(links_.sent, "x");
+}
 
 // Regression: the bytes written after a change reached the device before
 // the change did.
@@ -484,49 +521,22 @@ TEST_F(LineSettingsTest, BytesWrittenAfterABaudChangeWaitUntilTheDeviceTookIt) {
   Write("after");
   EXPECT_EQ(links_.sent, "before ");
   ASSERT_EQ(settings_.jobs.size(), 2u);
-  EXPECT_EQ(settings_.jobs[1].kind, SettingsJob::Kind::kSet);
   EXPECT_EQ(settings_.jobs[1].settings.baud, 57600u);
   EXPECT_TRUE(settings_.jobs[1].sendBaud);
   EXPECT_FALSE(settings_.jobs[1].sendStopBits);
   EXPECT_EQ(session_->Status().lineState, "sending");
+  pty_.line.twoStopBits = true;  // one job at a time: this one follows
+  Write("!");
+  EXPECT_EQ(settings_.jobs.size(), 2u);
   Answer(true);
-  EXPECT_EQ(links_.sent, "before after");
-  EXPECT_EQ(session_->Status().line, "57600/1");
+  EXPECT_EQ(links_.sent, "before ");
+  ASSERT_EQ(settings_.jobs.size(), 3u);
+  EXPECT_FALSE(settings_.jobs[2].sendBaud);
+  EXPECT_TRUE(settings_.jobs[2].sendStopBits);
+  Answer(true);
+  EXPECT_EQ(links_.sent, "before after!");
+  EXPECT_EQ(session_->Status().line, "57600/2");
   EXPECT_EQ(session_->Status().lineState, "ok");
-}
-
-// Regression: the driver assumed the device started at 9600 baud.
-TEST_F(LineSettingsTest, ADeviceAtOtherSettingsIsToldTheApplicationsBeforeTheFirstBytes) {
-  Open();
-  Connect();
-  ASSERT_EQ(settings_.jobs.size(), 1u);
-  EXPECT_EQ(settings_.jobs[0].kind, SettingsJob::Kind::kAsk);
-  Write("x");
-  EXPECT_EQ(links_.sent, "");  // the device's settings are not known yet
-  Answer(true, LineSettings{19200, true});
-  ASSERT_EQ(settings_.jobs.size(), 2u);
-  EXPECT_EQ(settings_.jobs[1].settings, (LineSettings{9600, false}));
-  EXPECT_TRUE(settings_.jobs[1].sendBaud);
-  EXPECT_TRUE(settings_.jobs[1].sendStopBits);
-  EXPECT_EQ(settings_.jobs[1].dataBits, '8');
-  EXPECT_EQ(links_.sent, "");
-  Answer(true);
-  EXPECT_EQ(links_.sent, "x");
-}
-
-TEST_F(LineSettingsTest, AChangeSeenWhileTheDeviceIsAskedIsSentOnceItAnswered) {
-  Open();
-  Connect();
-  pty_.line.twoStopBits = true;
-  Write("y");
-  ASSERT_EQ(settings_.jobs.size(), 1u);  // one job at a time
-  Answer(true, LineSettings{9600, false});
-  ASSERT_EQ(settings_.jobs.size(), 2u);
-  EXPECT_FALSE(settings_.jobs[1].sendBaud);
-  EXPECT_TRUE(settings_.jobs[1].sendStopBits);
-  EXPECT_EQ(links_.sent, "");
-  Answer(true);
-  EXPECT_EQ(links_.sent, "y");
 }
 
 // A command port that does not answer: the bytes go, the port says so,
@@ -558,15 +568,18 @@ TEST_F(LineSettingsTest, ADeadCommandPortLetsTheBytesGoAndIsTriedAgainLater) {
       << Log();
 }
 
-TEST_F(LineSettingsTest, AfterTheCommandPortFailedOnceSessionsDoNotWaitForIt) {
+TEST_F(LineSettingsTest, AnUnansweredQuestionHoldsNothingBackAndIsAskedAgainLater) {
   Open();
   Connect();
-  Answer(false);  // the first ask
-  Close();
-  Open();
-  Connect();
+  Answer(false);
   Write("at once");
   EXPECT_EQ(links_.sent, "at once");
+  clock_.Advance(1000);
+  Write("!");
+  ASSERT_EQ(settings_.jobs.size(), 2u);
+  EXPECT_EQ(settings_.jobs[1].kind, SettingsJob::Kind::kAsk);
+  Answer(true, LineSettings{38400, false});
+  EXPECT_EQ(pty_.line.baud, 38400u);
 }
 
 TEST_F(PortSessionTest, AFixedConfigPortNeverTalksToTheCommandPort) {

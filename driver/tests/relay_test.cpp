@@ -550,6 +550,31 @@ TEST_F(RelayTest, ADeviceAtOtherSettingsIsToldTheApplicationsBeforeItsBytes) {
   EXPECT_EQ(commandsBeforeData, "161\r0619600\r0717E1\r(data)") << DriverLog();
 }
 
+// Regression: the driver took every device to start at 9600 baud; an
+// application that sets nothing now sees what the device has, and the
+// device keeps it.
+TEST_F(RelayTest, AnApplicationThatSetsNothingSeesTheDevicesSettingsAndLeavesThemAlone) {
+  const uint16_t cmd = FreePortPair();
+  ASSERT_NE(cmd, 0);
+  CommandPortThread commandPort(cmd, [](devsim::CommandPortSettings* s) {
+    s->ports[0] = {"19200", "8N2"};
+  });
+  ASSERT_TRUE(commandPort.Ok());
+  LoopbackDevice data(cmd + 1);
+  TestServer server;
+  server.tcpPortCmd = cmd;
+  Configure({server});
+  StartDriver();
+  tarvik::UniqueFd app = OpenPort(5);
+  EXPECT_TRUE(WaitFor([&] {
+    termios t{};
+    return tcgetattr(app.Get(), &t) == 0 && cfgetospeed(&t) == B19200 && (t.c_cflag & CSTOPB);
+  })) << commandPort.Received() << DriverLog();
+  WriteAll(app.Get(), "x");
+  EXPECT_EQ(ReadFor(app.Get(), 1), "x");
+  EXPECT_EQ(commandPort.Received(), "161\r");
+}
+
 // Regression: one worker served every command port, so a device whose
 // command port accepts but never answers held back every other device.
 TEST_F(RelayTest, ADeadCommandPortDoesNotHoldBackAnotherDevicesSettings) {
