@@ -223,7 +223,7 @@ const char* LineSync::StateWord() const {
     case S::kAskingChanged: return "asking";
     case S::kSynced: return "ok";
     case S::kSending: return "sending";
-    case S::kAskFailed:
+    case S::kAskFailed: return "unknown";
     case S::kFailed: return "failed";
     case S::kCount: break;
   }

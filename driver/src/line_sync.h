@@ -80,7 +80,7 @@ class LineSync {
 
   State GetState() const { return state_; }
   // For the port table: "57600/1" (the pty's, "-" while it shows nothing)
-  // and "-", "asking", "sending", "ok" or "failed".
+  // and "-", "asking", "sending", "ok", "failed" or "unknown".
   std::string LineText() const;
   const char* StateWord() const;
 

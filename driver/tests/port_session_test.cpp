@@ -572,6 +572,7 @@ TEST_F(LineSettingsTest, AnUnansweredQuestionHoldsNothingBackAndIsAskedAgainLate
   Open();
   Connect();
   Answer(false);
+  EXPECT_EQ(session_->Status().lineState, "unknown");
   Write("at once");
   EXPECT_EQ(links_.sent, "at once");
   clock_.Advance(1000);

@@ -27,6 +27,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"SettingsFailed", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 115200/2 failed", true},
         LineCase{"ThreeStopBits", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/3 ok", false},
         LineCase{"NoBaudRate", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 /1 ok", false},
+        LineCase{"SettingsNotKnown", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 - unknown", true},
         LineCase{"UnknownLineState", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/1 maybe", false},
         LineCase{"LineStateMissing", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/1", false},
         LineCase{"Redundant", "COM4095 reconnecting 1.2.3.4:9 5.6.7.8:9 - free 0 0", true},

@@ -23,9 +23,10 @@
 //               "-" for a port that does not carry them (FixedConfig, the I/O
 //               port) or before the first open
 //   line state  asking (the device is asked for its settings), sending, ok
-//               (the device confirmed them), failed (it did not: the command
-//               port refused or did not answer; tried again at the next write),
-//               or "-"
+//               (the device has them), failed (the device did not confirm
+//               them: its command port refused or did not answer; sent again
+//               at the next write), unknown (the device did not say what it
+//               has; asked again at the next write), or "-"
 //
 // A line without the last three fields (an older driver's) reads as 0, "-", "-".
 //
@@ -58,7 +59,7 @@ struct PortStatusLine {
   uint64_t fromDevice = 0;
   uint64_t sessions = 0;
   std::string line = "-";       // "57600/1" or "-"
-  std::string lineState = "-";  // asking, sending, ok, failed or "-"
+  std::string lineState = "-";  // asking, sending, ok, failed, unknown or "-"
 };
 
 struct PortStatusFile {
@@ -129,7 +130,7 @@ inline bool ParsePortStatusLine(const std::string& line, PortStatusLine* out) {
       !status_detail::Number(from, UINT64_MAX, &p.fromDevice) ||
       (!sessions.empty() && !status_detail::Number(sessions, UINT64_MAX, &p.sessions)) ||
       !status_detail::LineText(p.line) ||
-      !status_detail::OneOf(p.lineState, {"asking", "sending", "ok", "failed", "-"})) {
+      !status_detail::OneOf(p.lineState, {"asking", "sending", "ok", "failed", "unknown", "-"})) {
     return false;
   }
   p.held = held == "held";
