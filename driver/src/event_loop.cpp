@@ -21,14 +21,14 @@ uint64_t EventLoop::MonotonicMs() {
   return static_cast<uint64_t>(ts.tv_sec) * 1000 + static_cast<uint64_t>(ts.tv_nsec) / 1000000;
 }
 
-bool EventLoop::Watch(int fd, uint32_t events, Handler handler, Order order) {
+bool EventLoop::Watch(int fd, uint32_t events, Handler handler, Order order, uint32_t hookFor) {
   if (byFd_.count(fd) != 0) return false;
   const uint64_t token = nextToken_++;
   epoll_event ev{};
   ev.events = events;
   ev.data.u64 = token;
   if (epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, fd, &ev) != 0) return false;
-  byToken_[token] = std::make_shared<Watcher>(Watcher{fd, order, std::move(handler)});
+  byToken_[token] = std::make_shared<Watcher>(Watcher{fd, order, hookFor, std::move(handler)});
   byFd_[fd] = token;
   return true;
 }
@@ -104,8 +104,12 @@ void EventLoop::RunDueTimers() {
 }
 
 void EventLoop::Dispatch(uint64_t token, uint32_t events) {
-  if (beforeDispatch_) beforeDispatch_();
   auto it = byToken_.find(token);
+  if (it == byToken_.end()) return;
+  if (beforeDispatch_ && (events & it->second->hookFor) != 0) {
+    beforeDispatch_();
+    it = byToken_.find(token);
+  }
   // Unwatched by an earlier handler of this batch, or by the hook.
   if (it == byToken_.end()) return;
   std::shared_ptr<Watcher> watcher = it->second;

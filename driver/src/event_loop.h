@@ -42,8 +42,10 @@ class EventLoop : public PortClock {
   bool Ok() const { return epoll_.Valid(); }
 
   // Calls handler with the epoll events whenever fd is ready for events.
-  // The caller keeps the descriptor open until Unwatch.
-  bool Watch(int fd, uint32_t events, Handler handler, Order order = Order::kNormal);
+  // The caller keeps the descriptor open until Unwatch. The before-dispatch
+  // hook runs before the events that share a bit with hookFor.
+  bool Watch(int fd, uint32_t events, Handler handler, Order order = Order::kNormal,
+             uint32_t hookFor = ~0u);
   bool Modify(int fd, uint32_t events);
   void Unwatch(int fd);
   bool Watched(int fd) const { return byFd_.count(fd) != 0; }
@@ -73,6 +75,7 @@ class EventLoop : public PortClock {
   struct Watcher {
     int fd;
     Order order;
+    uint32_t hookFor;
     Handler handler;
   };
   void Dispatch(uint64_t token, uint32_t events);

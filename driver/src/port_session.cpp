@@ -597,6 +597,8 @@ bool PortSession::TakeFromPty() {
     if (packet.kind != PtyPacket::Kind::kData) break;
     wrote = true;
     if (!discard) toDevice_.Commit(packet.size);
+    // Less than asked for: nothing more waits now (the loop says when).
+    if (packet.size < room) break;
   }
   return wrote;
 }
@@ -711,13 +713,13 @@ void PortSession::OnLink(uint32_t ready) {
     return;
   }
   // Bytes that came with the FIN are delivered before the FIN is taken.
-  if (ready & (kReadable | kHangUp | kFailed)) ReadDevice();
+  if (ready & (kReadable | kHangUp | kFailed)) ReadDevice((ready & (kHangUp | kFailed)) != 0);
   if (!link_ || !IsUp(state_)) return;
   if (ready & kWritable) SendToDevice();
   UpdateInterest();
 }
 
-void PortSession::ReadDevice() {
+void PortSession::ReadDevice(bool closing) {
   bool got = false;
   for (int turn = 0; turn < kReadsPerTurn; ++turn) {
     const bool held = Held();
@@ -744,6 +746,9 @@ void PortSession::ReadDevice() {
       Raise(E::kSteady);
       if (!link_) return;
     }
+    // Less than asked for: nothing more waits now (the loop says when),
+    // unless the device's FIN has come too.
+    if (static_cast<size_t>(n) < room && !closing) break;
   }
   if (got) Changed();
 }

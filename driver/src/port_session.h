@@ -157,7 +157,8 @@ class PortSession : private LineSync::Gate {
   void StartSession(bool again);
 
   // The device's side.
-  void ReadDevice();
+  // closing: the device's FIN (or an error) waits behind the bytes.
+  void ReadDevice(bool closing);
   void SendToDevice();
   size_t Sendable() const;
   void LinkFailure(const std::string& why);

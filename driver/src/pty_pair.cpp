@@ -158,6 +158,8 @@ void PtyMaster::DropInput() { FlushSlaveInput(master_.Get()); }
 void PtyMaster::Watch(bool read, bool write) {
   const uint32_t want = (read ? EPOLLIN : 0u) | (write ? EPOLLOUT : 0u);
   if (!watched_) {
+    // The open and close notices go first only where device bytes are
+    // written to the application; its own bytes go out whoever wrote them.
     watched_ = loop_.Watch(master_.Get(), want, [this](uint32_t e) {
       uint32_t ready = 0;
       if (e & EPOLLIN) ready |= kReadable;
@@ -165,7 +167,7 @@ void PtyMaster::Watch(bool read, bool write) {
       if (e & EPOLLHUP) ready |= kHangUp;
       if (e & EPOLLERR) ready |= kFailed;
       ready_(ready);
-    });
+    }, EventLoop::Order::kNormal, EPOLLOUT);
     events_ = want;
     return;
   }

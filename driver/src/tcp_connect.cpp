@@ -87,7 +87,8 @@ ssize_t TcpLink::Receive(char* into, size_t room, int* error) {
 }
 
 void TcpLink::Watch(bool read, bool write) {
-  const uint32_t want = (read ? EPOLLIN : 0u) | (write ? EPOLLOUT : 0u);
+  // EPOLLRDHUP says when the device's FIN waits behind its bytes.
+  const uint32_t want = (read ? EPOLLIN | EPOLLRDHUP : 0u) | (write ? EPOLLOUT : 0u);
   if (want != events_ && loop_.Modify(fd_.Get(), want)) events_ = want;
 }
 

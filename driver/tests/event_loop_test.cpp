@@ -75,5 +75,18 @@ TEST(EventLoopTest, TheHookRunsBeforeEachHandlerAndMayTakeAWaitingEventAway) {
   EXPECT_GE(hooks, 1);
 }
 
+TEST(EventLoopTest, TheHookRunsOnlyBeforeTheEventsAWatchAsksItFor) {
+  EventLoop loop;
+  tarvik::UniqueFd readable = Ready();
+  int hooks = 0, handled = 0;
+  ASSERT_TRUE(loop.Watch(readable.Get(), EPOLLIN, [&](uint32_t) { ++handled; },
+                         EventLoop::Order::kNormal, EPOLLOUT));
+  loop.SetBeforeDispatch([&] { ++hooks; });
+  loop.After(0, [&] { loop.Quit(); });
+  ASSERT_EQ(loop.Run(), 0);
+  EXPECT_EQ(handled, 1);
+  EXPECT_EQ(hooks, 0);
+}
+
 }  // namespace
 }  // namespace vonderil
