@@ -19,9 +19,10 @@
 //   held/free   whether an application has the port open
 //   to/from     bytes carried each way since the driver started (decimal)
 //   sessions    how many times an application opened the port while it was not held
-//   line        the baud rate and stop bits the application set, "57600/1";
-//               "-" for a port that does not carry them (FixedConfig, the I/O
-//               port) or before the first open
+//   line        the baud rate and stop bits the port shows, "57600/1": what the
+//               application set, or else what the device said it has; "-" for
+//               a port that does not carry them (FixedConfig, the I/O port) or
+//               before the first answer
 //   line state  asking (the device is asked for its settings), sending, ok
 //               (the device has them), failed (the device did not confirm
 //               them: its command port refused or did not answer; sent again
