@@ -40,9 +40,12 @@ constexpr SpeedCode kSpeedCodes[] = {
 
 }  // namespace
 
-bool WriteLineSettings(int master, const LineSettings& s) {
+bool WriteLineSettings(int master, const LineSettings& expected, const LineSettings& s) {
   struct termios2 t {};
   if (ioctl(master, TCGETS2, &t) != 0) return false;
+  if (t.c_ospeed != expected.baud || ((t.c_cflag & CSTOPB) != 0) != expected.twoStopBits) {
+    return false;
+  }
   unsigned int code = BOTHER;
   for (const SpeedCode& c : kSpeedCodes) {
     if (c.baud == s.baud) code = c.code;

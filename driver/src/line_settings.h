@@ -23,10 +23,12 @@ std::string DescribeLine(const LineSettings& settings);
 // Reads them through the master (its termios requests reach the slave's
 // settings). False when the request fails.
 bool ReadLineSettings(int master, LineSettings* out);
-// Sets them on the slave through the master, the rest of its settings kept.
+// Sets them on the slave through the master, the rest of its settings kept,
+// when the slave still shows expected (there is no atomic compare and set
+// for termios: the look and the set are two calls, as close as they can be).
 // A standard rate goes in as its own speed code (what cfgetospeed reports),
 // any other one as a plain number.
-bool WriteLineSettings(int master, const LineSettings& settings);
+bool WriteLineSettings(int master, const LineSettings& expected, const LineSettings& settings);
 
 // One conversation with a device's command port about one of its ports:
 // ask for its settings (code 16), or set the baud rate (06) and/or the stop

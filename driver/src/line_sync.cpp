@@ -172,7 +172,9 @@ void LineSync::Fire(Event event, const SettingsResult* result, PtyEnd* pty) {
       device_ = result->device;
       if (result->dataBits != 0) dataBits_ = result->dataBits;
       if (result->parity != 0) parity_ = result->parity;
-      if (row->action == Action::kShow && pty->SetLine(*device_)) wanted_ = *device_;
+      // When the application has just set its own, the next look sees it
+      // as a change.
+      if (row->action == Action::kShow && pty->ShowLine(wanted_, *device_)) wanted_ = *device_;
       if (before == S::kSending) {
         log_.EndStreak("the device took " + DescribeLine(*device_));
       } else if (log_.InStreak()) {

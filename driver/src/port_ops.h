@@ -46,8 +46,10 @@ class PtyEnd {
   // True while no application holds the slave (a look, not an event).
   virtual bool HungUp() = 0;
   virtual bool GetLine(LineSettings* out) = 0;
-  // Puts the device's settings on the slave, for the application to see.
-  virtual bool SetLine(const LineSettings& settings) = 0;
+  // Puts the device's settings on the slave, for the application to see,
+  // unless the slave no longer shows expected (the application has just set
+  // its own). False when they were not put.
+  virtual bool ShowLine(const LineSettings& expected, const LineSettings& settings) = 0;
   // Drops what the slave holds unread for its reader.
   virtual void DropInput() = 0;
   // Readiness wanted while an application holds the slave (hang-ups are

@@ -149,8 +149,8 @@ bool PtyMaster::HungUp() {
 
 bool PtyMaster::GetLine(LineSettings* out) { return ReadLineSettings(master_.Get(), out); }
 
-bool PtyMaster::SetLine(const LineSettings& settings) {
-  return WriteLineSettings(master_.Get(), settings);
+bool PtyMaster::ShowLine(const LineSettings& expected, const LineSettings& settings) {
+  return WriteLineSettings(master_.Get(), expected, settings);
 }
 
 void PtyMaster::DropInput() { FlushSlaveInput(master_.Get()); }

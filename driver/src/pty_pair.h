@@ -53,7 +53,7 @@ class PtyMaster : public PtyEnd {
   size_t Write(const char* data, size_t size) override;
   bool HungUp() override;
   bool GetLine(LineSettings* out) override;
-  bool SetLine(const LineSettings& settings) override;
+  bool ShowLine(const LineSettings& expected, const LineSettings& settings) override;
   void DropInput() override;
   void Watch(bool read, bool write) override;
   void Unwatch() override;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -94,7 +95,9 @@ class FakePty : public PtyEnd {
     *out = line;
     return true;
   }
-  bool SetLine(const LineSettings& settings) override {
+  bool ShowLine(const LineSettings& expected, const LineSettings& settings) override {
+    if (beforeShow) beforeShow();
+    if (line != expected) return false;
     line = settings;
     ++lineSets;
     return true;
@@ -124,6 +127,7 @@ class FakePty : public PtyEnd {
   bool hungUp = true;
   LineSettings line;  // the slave's settings, as the application set them
   int lineSets = 0;   // by the driver
+  std::function<void()> beforeShow;  // the application, just before the driver shows its
   std::string dropped;
   int drops = 0;
   bool watched = false, wantRead = false, wantWrite = false;

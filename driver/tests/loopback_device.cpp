@@ -89,6 +89,20 @@ void LoopbackDevice::OnData(std::function<void(const std::string& received)> cal
   onData_ = std::move(call);
 }
 
+void LoopbackDevice::StopListening() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A listening socket shut down stops listening but stays bound.
+  ::shutdown(listen_.Get(), SHUT_RDWR);
+}
+
+void LoopbackDevice::ListenAgain() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ::listen(listen_.Get(), 64);
+  }
+  Wake();
+}
+
 void LoopbackDevice::CloseOnAccept() {
   std::lock_guard<std::mutex> lock(mutex_);
   closeOnAccept_ = true;

@@ -39,6 +39,10 @@ class LoopbackDevice {
   void SendAndVanish(const std::string& bytes);
   // From now on every connection is closed as soon as it is accepted.
   void CloseOnAccept();
+  // Refuses connections until ListenAgain, keeping the port, so that no
+  // other test's device can take it meanwhile.
+  void StopListening();
+  void ListenAgain();
   // Called on the device's thread whenever bytes arrive, with everything
   // received so far.
   void OnData(std::function<void(const std::string& received)> call);

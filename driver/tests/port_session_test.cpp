@@ -512,6 +512,22 @@ TEST_F(LineSettingsTest, SettingsTheApplicationMadeBeforeTheAnswerAreSentBeforeI
   EXPECT_EQ(links_.sent, "x");
 }
 
+// The application sets its own between the driver's look and its showing
+// the device's: the application's stay, and are sent.
+TEST_F(LineSettingsTest, SettingsTheApplicationMadeJustAsTheAnswerCameAreNotOverwritten) {
+  Open();
+  Connect();
+  pty_.beforeShow = [this] { pty_.line = {57600, false}; };
+  Answer(true, LineSettings{9600, false});
+  EXPECT_EQ(pty_.line.baud, 57600u);
+  Write("x");
+  EXPECT_EQ(links_.sent, "");
+  ASSERT_EQ(settings_.jobs.size(), 2u);
+  EXPECT_EQ(settings_.jobs[1].settings.baud, 57600u);
+  Answer(true);
+  EXPECT_EQ(links_.sent, "x");
+}
+
 // Regression: the bytes written after a change reached the device before
 // the change did.
 TEST_F(LineSettingsTest, BytesWrittenAfterABaudChangeWaitUntilTheDeviceTookIt) {
