@@ -1,7 +1,10 @@
-// The driver's relay against socat, on loopback against an echo server:
-// throughput both ways through one port, round-trip latency of 1-byte
-// writes, and with every mapped port open and idle, the driver's memory
-// per port and its CPU. Not run by CTest.
+// The driver's relay against socat and against a direct TCP connection (no
+// pty: the floor no relay can beat), on loopback against an echo server:
+// throughput both ways through one port and round-trip latency of 1-byte
+// writes (each the median of three runs); with every mapped port open and
+// idle, the driver's memory per port and its CPU; and with one port held on
+// a device that accepts every connection and closes it at once, the
+// driver's CPU and its connections a second. Not run by CTest.
 //
 // usage: relay_bench [--ports N] [--megabytes M] [--idle-seconds S] [--socats K]
 // The driver program is Vonderil.sys beside this program; socat must be on
@@ -48,25 +51,31 @@ void SleepMs(long ms) {
   nanosleep(&ts, nullptr);
 }
 
+// A listening socket on any free port of 127.0.0.1; the program ends when
+// none can be made.
+int Listen(int flags, int backlog, const char* what, uint16_t* port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | flags, 0);
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(fd, backlog) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+    std::perror(what);
+    std::exit(1);
+  }
+  *port = ntohs(at.sin_port);
+  return fd;
+}
+
 // An echo server on 127.0.0.1 for any number of connections, on its own
 // thread.
 class EchoServer {
  public:
   EchoServer() {
-    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    int on = 1;
-    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    if (::bind(listen_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
-        ::listen(listen_, 4096) != 0 ||
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
-      std::perror("echo server");
-      std::exit(1);
-    }
-    port_ = ntohs(at.sin_port);
+    listen_ = Listen(SOCK_NONBLOCK, 4096, "echo server", &port_);
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
     Add(listen_, EPOLLIN);
     thread_ = std::thread([this] { Serve(); });
@@ -132,6 +141,56 @@ class EchoServer {
   std::thread thread_;
 };
 
+// A device whose port another host holds: every connection is accepted and
+// closed at once. Counts them.
+class AcceptCloser {
+ public:
+  AcceptCloser() {
+    listen_ = Listen(0, 64, "accept-close server", &port_);
+    thread_ = std::thread([this] {
+      while (!quit_) {
+        pollfd p{listen_, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (c >= 0) {
+          ::close(c);
+          ++accepted_;
+        }
+      }
+    });
+  }
+  ~AcceptCloser() {
+    quit_ = true;
+    thread_.join();
+    ::close(listen_);
+  }
+  uint16_t Port() const { return port_; }
+  long Accepted() const { return accepted_; }
+
+ private:
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<long> accepted_{0};
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+int OpenTcp(uint16_t port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  fcntl(fd, F_SETFL, O_NONBLOCK);
+  return fd;
+}
+
 int OpenRaw(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
@@ -152,9 +211,9 @@ bool WaitForPath(const std::string& path, double seconds) {
   return false;
 }
 
-// MB/s of echoed bytes: megabytes written and the same read back.
-double Throughput(const std::string& path, size_t megabytes) {
-  int fd = OpenRaw(path);
+// MB/s of echoed bytes: megabytes written and the same read back, on fd
+// (a port or a socket), which it closes.
+double Throughput(int fd, const std::string& what, size_t megabytes) {
   if (fd < 0) return 0;
   const size_t total = megabytes << 20;
   std::vector<char> chunk(4096, 'q'), in(65536);
@@ -181,14 +240,13 @@ double Throughput(const std::string& path, size_t megabytes) {
   }
   const double seconds = NowSec() - start;
   ::close(fd);
-  if (read < total) std::fprintf(stderr, "  %s: only %zu of %zu bytes came back\n", path.c_str(), read, total);
+  if (read < total) std::fprintf(stderr, "  %s: only %zu of %zu bytes came back\n", what.c_str(), read, total);
   return static_cast<double>(read) / (1 << 20) / seconds;
 }
 
-// Median and 99th percentile of 1-byte round trips, in microseconds.
-void Latency(const std::string& path, int rounds, double* median, double* p99) {
+// Median and 99th percentile of 1-byte round trips on fd, in microseconds.
+void Latency(int fd, int rounds, double* median, double* p99) {
   *median = *p99 = 0;
-  int fd = OpenRaw(path);
   if (fd < 0) return;
   std::vector<double> samples;
   char c = 'l';
@@ -266,23 +324,41 @@ void Stop(pid_t pid) {
   waitpid(pid, &status, 0);
 }
 
-void MapPorts(int count, uint16_t echoPort) {
+// COM1..COMcount reach the echo server, COMcount+1 the accept-close one.
+// The ports keep their device's settings (FixedConfig): what is measured is
+// the relay, not command-port conversations.
+void MapPorts(int count, uint16_t echoPort, uint16_t closerPort) {
   tarvik::RegTransaction write(tarvik::RegTransaction::Mode::kWrite);
   tarvik::RegKey parameter;
   parameter.Create("SYSTEM\\CurrentControlSet\\Services\\Vonderil\\Parameter");
-  parameter.SetDword("Servers", static_cast<uint32_t>(count));
+  parameter.SetDword("Servers", static_cast<uint32_t>(count + 1));
   parameter.SetDword("Flags", 1);
-  for (int i = 1; i <= count; ++i) {
+  for (int i = 1; i <= count + 1; ++i) {
     tarvik::RegKey server;
     server.Create(parameter, "Server" + std::to_string(i));
     server.SetString("ServerName", "Q410X-1");
     server.SetDword("IPAddress", 127 | 1u << 24);
     server.SetDword("PortNo", 1);
-    // Every port reaches the one echo server: data port 1 of each server.
-    server.SetDword("TcpPortCmd", static_cast<uint32_t>(echoPort - 1));
-    server.SetDword("ComNo1", static_cast<uint32_t>(i) | 1u << 13 | 1u << 21);
+    // Data port 1 of each server, at TcpPortCmd + 1.
+    const uint16_t target = i <= count ? echoPort : closerPort;
+    server.SetDword("TcpPortCmd", static_cast<uint32_t>(target - 1));
+    server.SetDword("ComNo1", static_cast<uint32_t>(i) | 1u << 13 | 1u << 20 | 1u << 21);
   }
   write.Commit();
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// socat for one measurement: a fresh process each time (it ends when its pty closes).
+pid_t StartSocat(const std::string& link, const std::string& target) {
+  ::unlink(link.c_str());
+  pid_t pid = Spawn({"socat", "PTY,link=" + link + ",raw,echo=0", target});
+  WaitForPath(link, 10);
+  return pid;
 }
 
 int CountConnected(const std::string& statusPath) {
@@ -322,38 +398,49 @@ int main(int argc, char** argv) {
   tarvik::EnsureStateRoot();
 
   EchoServer echo;
-  MapPorts(ports, echo.Port());
+  AcceptCloser closer;
+  MapPorts(ports, echo.Port(), closer.Port());
   tarvik::RegCloseStore();
   const bool haveSocat = std::system("command -v socat >/dev/null 2>&1") == 0;
 
   pid_t driverPid = Spawn({driver, "Vonderil"});
-  if (!WaitForPath(root + "/dev/COM" + std::to_string(ports), 60)) {
+  if (!WaitForPath(root + "/dev/COM" + std::to_string(ports + 1), 60)) {
     std::fprintf(stderr, "the driver did not publish its ports\n");
     Stop(driverPid);
     return 1;
   }
   const ProcUse idleUse = Use(driverPid);
-  pid_t socatPid = -1;
   const std::string socatLink = root + "/socat0";
   const std::string target = "TCP:127.0.0.1:" + std::to_string(echo.Port()) + ",nodelay";
-  if (haveSocat) {
-    socatPid = Spawn({"socat", "PTY,link=" + socatLink + ",raw,echo=0", target});
-    WaitForPath(socatLink, 10);
-  }
+  const std::string com1 = root + "/dev/COM1";
 
   std::printf("relay bench: %d mapped ports, %zu MB through one port, loopback echo server\n\n",
               ports, megabytes);
-  const double ours = Throughput(root + "/dev/COM1", megabytes);
-  const double theirs = haveSocat ? Throughput(socatLink, megabytes) : 0;
-  double oursMedian, oursP99, theirsMedian = 0, theirsP99 = 0;
-  Latency(root + "/dev/COM1", 2000, &oursMedian, &oursP99);
-  if (haveSocat) {
-    Stop(socatPid);  // socat ends when its pty closes; start a fresh one
-    socatPid = Spawn({"socat", "PTY,link=" + socatLink + ",raw,echo=0", target});
-    SleepMs(300);
-    WaitForPath(socatLink, 10);
-    Latency(socatLink, 2000, &theirsMedian, &theirsP99);
-    Stop(socatPid);
+  constexpr int kRuns = 3;
+  std::vector<double> ours, theirs, direct;
+  std::vector<double> oursMedian, oursP99, theirsMedian, theirsP99, directMedian, directP99;
+  for (int run = 0; run < kRuns; ++run) {
+    ours.push_back(Throughput(OpenRaw(com1), com1, megabytes));
+    if (haveSocat) {
+      pid_t s = StartSocat(socatLink, target);
+      theirs.push_back(Throughput(OpenRaw(socatLink), "socat", megabytes));
+      Stop(s);
+    }
+    direct.push_back(Throughput(OpenTcp(echo.Port()), "direct TCP", megabytes));
+    double m, p;
+    Latency(OpenRaw(com1), 2000, &m, &p);
+    oursMedian.push_back(m);
+    oursP99.push_back(p);
+    if (haveSocat) {
+      pid_t s = StartSocat(socatLink, target);
+      Latency(OpenRaw(socatLink), 2000, &m, &p);
+      theirsMedian.push_back(m);
+      theirsP99.push_back(p);
+      Stop(s);
+    }
+    Latency(OpenTcp(echo.Port()), 2000, &m, &p);
+    directMedian.push_back(m);
+    directP99.push_back(p);
   }
 
   // Every port open and idle.
@@ -371,6 +458,21 @@ int main(int argc, char** argv) {
   const ProcUse after = Use(driverPid);
   const double cpu = 100.0 * static_cast<double>(after.ticks - before.ticks) /
                      static_cast<double>(sysconf(_SC_CLK_TCK)) / idleSeconds;
+  for (int fd : open) ::close(fd);
+  open.clear();
+
+  // One port held on the device that accepts and closes; the first
+  // seconds (the waits growing) are left out.
+  int held = OpenRaw(root + "/dev/COM" + std::to_string(ports + 1));
+  SleepMs(5000);
+  const ProcUse closerBefore = Use(driverPid);
+  const long acceptedBefore = closer.Accepted();
+  SleepMs(idleSeconds * 1000L);
+  const ProcUse closerAfter = Use(driverPid);
+  const double closerRate = static_cast<double>(closer.Accepted() - acceptedBefore) / idleSeconds;
+  const double closerCpu = 100.0 * static_cast<double>(closerAfter.ticks - closerBefore.ticks) /
+                           static_cast<double>(sysconf(_SC_CLK_TCK)) / idleSeconds;
+  if (held >= 0) ::close(held);
 
   // socat for comparison: one process per port.
   double socatRssPerPort = 0, socatCpu = 0;
@@ -406,21 +508,32 @@ int main(int argc, char** argv) {
     for (pid_t p : pids) Stop(p);
   }
 
-  std::printf("| measure | Vonderil.sys | socat |\n|---|---|---|\n");
-  std::printf("| throughput, echoed through one port (MB/s each way) | %.1f | %.1f |\n", ours, theirs);
-  std::printf("| 1-byte round trip, median (us) | %.0f | %.0f |\n", oursMedian, theirsMedian);
-  std::printf("| 1-byte round trip, p99 (us) | %.0f | %.0f |\n", oursP99, theirsP99);
-  std::printf("| ports open and connected | %d of %d | %d (one process each) |\n", connected, ports,
-              socatOpen);
-  std::printf("| RSS per port, all open (KiB) | %.1f (total %ld, %ld before opening) | %.0f |\n",
+  auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+  const double t = Median(ours), ts = Median(theirs), td = Median(direct);
+  const double lm = Median(oursMedian), lms = Median(theirsMedian), lmd = Median(directMedian);
+  const double lp = Median(oursP99), lps = Median(theirsP99), lpd = Median(directP99);
+  std::printf("medians of %d runs each\n\n", kRuns);
+  std::printf("| measure | Vonderil.sys | socat | direct TCP (no pty) | Vonderil.sys / socat | Vonderil.sys / direct |\n");
+  std::printf("|---|---|---|---|---|---|\n");
+  std::printf("| throughput, echoed through one port (MB/s each way) | %.1f | %.1f | %.1f | %.2f | %.2f |\n",
+              t, ts, td, ratio(t, ts), ratio(t, td));
+  std::printf("| 1-byte round trip, median (us) | %.0f | %.0f | %.0f | %.2f | %.2f |\n", lm, lms, lmd,
+              ratio(lm, lms), ratio(lm, lmd));
+  std::printf("| 1-byte round trip, p99 (us) | %.0f | %.0f | %.0f | %.2f | %.2f |\n", lp, lps, lpd,
+              ratio(lp, lps), ratio(lp, lpd));
+  std::printf("| ports open and connected | %d of %d | %d (one process each) | - | | |\n", connected,
+              ports, socatOpen);
+  std::printf("| RSS per port, all open (KiB) | %.1f (total %ld, %ld before opening) | %.0f | - | | |\n",
               static_cast<double>(after.rssKb) / ports, after.rssKb, idleUse.rssKb,
               socatRssPerPort);
-  std::printf("| anonymous (heap) RSS per port, all open (KiB) | %.1f | - |\n",
+  std::printf("| anonymous (heap) RSS per port, all open (KiB) | %.1f | - | - | | |\n",
               static_cast<double>(after.anonKb) / ports);
-  std::printf("| CPU while all ports open and idle (%% of a core) | %.2f | %.2f (%d processes) |\n",
+  std::printf("| CPU while all ports open and idle (%% of a core) | %.2f | %.2f (%d processes) | - | | |\n",
               cpu, socatCpu, socatOpen);
+  std::printf("| one port held on a device that accepts and closes: CPU (%% of a core) | %.2f | - | - | | |\n",
+              closerCpu);
+  std::printf("| the same: connections a second | %.2f | - | - | | |\n", closerRate);
 
-  for (int fd : open) ::close(fd);
   Stop(driverPid);
   std::system(("rm -rf " + root).c_str());
   return 0;

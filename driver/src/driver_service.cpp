@@ -45,6 +45,7 @@ void DriverService::RequestStop(int signal) {
     stopRequested_ = true;
     report_(tarvik::kServiceStopPending);
     log_((std::string("stop requested (") + strsignal(signal) + ")").c_str());
+    for (auto& p : ports_) p->Stopping();
   }
   FinishStopIfFree();
 }
@@ -55,15 +56,28 @@ void DriverService::PortReleased() {
 
 void DriverService::FinishStopIfFree() {
   const std::vector<uint32_t> held = HeldPorts();
-  if (held.empty()) {
+  std::string sending;
+  for (const auto& p : ports_) {
+    if (!p->HeldOpen() && !p->Quiet()) {
+      sending += (sending.empty() ? "COM" : ", COM") + std::to_string(p->ComNumber());
+    }
+  }
+  if (held.empty() && sending.empty()) {
     loop_.Quit();
     return;
   }
-  std::string names;
-  for (uint32_t com : held) names += (names.empty() ? "COM" : ", COM") + std::to_string(com);
-  log_(("stop waits: " + std::to_string(held.size()) + " port(s) held open by applications: " +
-        names)
-           .c_str());
+  if (!held.empty()) {
+    std::string names;
+    for (uint32_t com : held) names += (names.empty() ? "COM" : ", COM") + std::to_string(com);
+    log_(("stop waits: " + std::to_string(held.size()) + " port(s) held open by applications: " +
+          names)
+             .c_str());
+  }
+  // Reported once: the port's own deadline bounds the wait.
+  if (!sending.empty() && sending != lastSending_) {
+    log_(("stop waits: the last bytes applications wrote still go out on " + sending).c_str());
+  }
+  lastSending_ = sending;
 }
 
 }  // namespace vonderil

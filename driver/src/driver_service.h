@@ -6,10 +6,13 @@
 // goes on serving every port, and finishes the stop once the last holder
 // has closed its port. The service manager's caller sees "stop pending" and
 // gives up after its own wait; nothing is torn away from an application.
+// The stop also waits while a port nobody holds still sends what its last
+// application wrote (each port bounds that wait itself).
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "event_loop.h"
@@ -46,6 +49,7 @@ class DriverService {
   LogLine log_;
   std::vector<std::unique_ptr<VirtualPort>> ports_;
   bool stopRequested_ = false;
+  std::string lastSending_;
 };
 
 }  // namespace vonderil

@@ -10,6 +10,7 @@
 #include "driver_parameters.h"
 #include "driver_service.h"
 #include "event_loop.h"
+#include "log_file.h"
 #include "port_set.h"
 #include "tarvik/file_version.h"
 #include "tarvik/service_manager.h"
@@ -22,12 +23,9 @@ TARVIK_VERSION_RESOURCE("FileDescription\0" "Virtual COM port driver\0"
 namespace {
 
 std::string g_name;
+vonderil::LogFile* g_log = nullptr;
 
-// Also called from the line-settings thread; stdio locks each call.
-void Log(const char* line) {
-  std::printf("%s: %s\n", g_name.c_str(), line);
-  std::fflush(stdout);
-}
+void Log(const char* line) { g_log->Write(g_name + ": " + line); }
 
 void LogParameters(const vonderil::DriverParameters& p) {
   if (!p.keyFound) {
@@ -60,6 +58,8 @@ int main(int argc, char** argv) {
   sigaddset(&stops, SIGINT);
   sigprocmask(SIG_BLOCK, &stops, nullptr);
   g_name = argc > 1 ? argv[1] : "Vonderil";
+  vonderil::LogFile log;
+  g_log = &log;
   vonderil::EventLoop loop;
   vonderil::PortSet ports(loop, tarvik::StateRoot() + "/dev", tarvik::RunDirectory(),
                           [](const std::string& line) { Log(line.c_str()); });

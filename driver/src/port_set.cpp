@@ -68,9 +68,10 @@ PortSet::PortSet(EventLoop& loop, std::string devDirectory, std::string runDirec
       dev_(std::move(devDirectory)),
       run_(std::move(runDirectory)),
       log_(std::move(log)),
-      sender_(log_) {}
+      sender_(loop, [this](const SettingsResult& r) { Deliver(r); }) {}
 
 PortSet::~PortSet() {
+  loop_.SetBeforeDispatch(nullptr);
   loop_.Cancel(&tick_);
   loop_.Cancel(&statusTimer_);
   if (inotify_.Valid()) loop_.Unwatch(inotify_.Get());
@@ -95,17 +96,20 @@ size_t PortSet::Make(const DriverParameters& parameters,
   ::mkdir(dev_.c_str(), 0755);
   RemoveStaleLinks();
   inotify_.Reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-  if (inotify_.Valid() &&
-      !loop_.Watch(inotify_.Get(), EPOLLIN, [this](uint32_t) { OnNotices(); })) {
+  if (inotify_.Valid() && !loop_.Watch(inotify_.Get(), EPOLLIN, [this](uint32_t) { OnNotices(); },
+                                       EventLoop::Order::kFirst)) {
     inotify_.Reset();
   }
+  if (inotify_.Valid()) loop_.SetBeforeDispatch([this] { OnNotices(); });
   const DriverOptions options = OptionsFromFlags(parameters.flags);
   std::vector<uint32_t> overLimit;
   for (const MappedPort& mapping : parameters.ports) {
     PtyPair pty;
     std::string error;
     bool limit = ports_.size() >= room;
-    if (limit || !MakePty(&pty, &error, &limit)) {
+    // A port whose device is asked shows no baud rate until it answered.
+    const bool asked = !mapping.fixedConfig && mapping.devicePort != 0;
+    if (limit || !MakePty(&pty, asked ? 0 : 9600, &error, &limit)) {
       if (limit) {
         overLimit.push_back(mapping.comNumber);
       } else {
@@ -118,13 +122,13 @@ size_t PortSet::Make(const DriverParameters& parameters,
       log_("COM" + std::to_string(mapping.comNumber) + " not made: " + error);
       continue;
     }
-    RelayPort::Hooks hooks;
+    PortSession::Hooks hooks;
     hooks.changed = [this] { StatusChanged(); };
-    hooks.released = released;
-    hooks.settings = [this](const SettingsJob& job) { sender_.Send(job); };
-    hooks.log = log_;
-    auto port = std::make_unique<RelayPort>(loop_, mapping, options, std::move(pty), link, hooks);
+    hooks.quiet = released;
+    auto port = std::make_unique<RelayPort>(loop_, mapping, options, std::move(pty), link,
+                                            sender_.Ok() ? &sender_ : nullptr, log_, hooks);
     RelayPort* raw = port.get();
+    byCom_[mapping.comNumber] = raw;
     int watch = -1;
     if (inotify_.Valid()) {
       watch = inotify_add_watch(inotify_.Get(), raw->SlavePath().c_str(),
@@ -147,41 +151,71 @@ size_t PortSet::Make(const DriverParameters& parameters,
          " port(s) without open notices: looked at every " + std::to_string(kSettingsPollMs) +
          " ms instead");
   }
-  for (RelayPort* p : ports_) p->Start();
+  if (!sender_.Ok()) log_("line settings cannot be sent: no eventfd for the settings workers");
+  if (options.fastOpen) {
+    for (RelayPort* p : ports_) p->Session().Start();
+  }
   tick_ = loop_.After(kSettingsPollMs, [this] { Tick(); });
   WriteStatus();
   return ports_.size();
 }
 
 void PortSet::OnNotices() {
+  if (!inotify_.Valid()) return;
+  std::vector<Notice> notices;
+  const bool overflow = ReadNotices(&notices);
+  for (const Notice& notice : notices) {
+    auto it = byWatch_.find(notice.watch);
+    if (it == byWatch_.end()) continue;
+    if (notice.mask & IN_OPEN) {
+      it->second->Session().OnOpenNotice();
+    } else if (notice.mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+      it->second->Session().OnCloseNotice();
+    }
+  }
+  if (overflow) {
+    log_("open notices overflowed: every port is looked at again");
+    LookAtEveryPort();
+  }
+}
+
+bool PortSet::ReadNotices(std::vector<Notice>* notices) {
+  bool overflow = false;
   alignas(inotify_event) char buffer[8192];
   for (;;) {
     ssize_t n = ::read(inotify_.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return overflow;
     for (ssize_t at = 0; at < n;) {
       auto* event = reinterpret_cast<inotify_event*>(buffer + at);
-      auto it = byWatch_.find(event->wd);
-      // A close is seen through the master's hang-up; only opens matter.
-      if (it != byWatch_.end() && (event->mask & IN_OPEN)) it->second->OnOpenNotice();
+      if (event->mask & IN_Q_OVERFLOW) overflow = true;
+      notices->push_back({event->wd, event->mask});
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+}
+
+void PortSet::LookAtEveryPort() {
+  for (RelayPort* p : ports_) {
+    PortSession& session = p->Session();
+    if (session.Held()) {
+      session.OnMaster(kHangUp);  // ends the session when the pty shows nobody
+    } else {
+      session.LookForOpen();
     }
   }
 }
 
 void PortSet::Tick() {
   tick_ = loop_.After(kSettingsPollMs, [this] { Tick(); });
-  // Ports without an inotify watch learn of opens only here. The others
-  // are looked at too: an open that came while a close was still being
-  // handled leaves no notice behind, and one cheap poll a second per free
-  // port finds it.
-  for (RelayPort* p : ports_) {
-    if (p->HeldOpen()) {
-      p->CheckLineSettings();
-    } else {
-      p->OnOpenNotice();
-    }
-  }
+  for (RelayPort* p : ports_) p->Session().Tick();
+  // Ports without an inotify watch learn of opens only here.
+  for (RelayPort* p : unwatched_) p->Session().LookForOpen();
+}
+
+void PortSet::Deliver(const SettingsResult& result) {
+  auto it = byCom_.find(result.comNumber);
+  if (it != byCom_.end()) it->second->Session().OnSettingsDone(result);
 }
 
 void PortSet::StatusChanged() {

@@ -3,6 +3,14 @@
 // that re-reads held ports' line settings, the status file under run/ and
 // the sender of line settings.
 //
+// Open and close notices. The notices of every slave come through one
+// inotify queue, and they are handed to the ports in the queue's order. The
+// queue is read before every event the loop dispatches, so an open or close
+// is always taken before the pty and socket events of the same moment: the
+// device's bytes reach an application only once every close that came
+// before them is known. When the queue overflowed, every port is looked at
+// again.
+//
 // At start it makes a pty per mapped COM number and publishes
 // <state root>/dev/COM<n> as a link to its slave, after removing COM links
 // that a crashed driver left behind. COM numbers for which no pty can be
@@ -49,16 +57,22 @@ class PortSet {
   void WriteStatus();
   // Removes the status file (the driver is stopping for good).
   void RemoveStatus();
-  // Waits for line settings under way (tests and shutdown).
-  void DrainSettings() { sender_.Drain(); }
-
   std::vector<uint32_t> HeldComNumbers() const;
 
  private:
+  struct Notice {
+    int watch;
+    uint32_t mask;
+  };
   void RemoveStaleLinks();
   void OnNotices();
+  // Appends what the queue holds now, in its order; true when it had
+  // overflowed.
+  bool ReadNotices(std::vector<Notice>* notices);
+  void LookAtEveryPort();
   void Tick();
   void StatusChanged();
+  void Deliver(const SettingsResult& result);
 
   EventLoop& loop_;
   std::string dev_;
@@ -67,6 +81,7 @@ class PortSet {
   SettingsSender sender_;
   tarvik::UniqueFd inotify_;
   std::map<int, RelayPort*> byWatch_;
+  std::map<uint32_t, RelayPort*> byCom_;
   std::vector<RelayPort*> ports_;
   std::vector<RelayPort*> unwatched_;  // no inotify watch: opens seen only by the tick
   EventLoop::TimerId tick_, statusTimer_;

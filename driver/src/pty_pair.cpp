@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <stdlib.h>
+#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -24,7 +26,7 @@ gid_t DialoutGroup() {
   return g ? g->gr_gid : static_cast<gid_t>(-1);
 }
 
-bool SetUpSlave(int slave) {
+bool SetUpSlave(int slave, uint32_t baud) {
   termios t{};
   if (tcgetattr(slave, &t) != 0) return false;
   cfmakeraw(&t);
@@ -32,8 +34,8 @@ bool SetUpSlave(int slave) {
   t.c_cflag &= ~(CSTOPB | CRTSCTS);
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  cfsetispeed(&t, B9600);
-  cfsetospeed(&t, B9600);
+  cfsetispeed(&t, baud == 0 ? B0 : B9600);
+  cfsetospeed(&t, baud == 0 ? B0 : B9600);
   if (tcsetattr(slave, TCSANOW, &t) != 0) return false;
   static const gid_t dialout = DialoutGroup();
   if (dialout != static_cast<gid_t>(-1)) (void)fchown(slave, static_cast<uid_t>(-1), dialout);
@@ -42,7 +44,7 @@ bool SetUpSlave(int slave) {
 
 }  // namespace
 
-bool MakePty(PtyPair* out, std::string* error, bool* limit) {
+bool MakePty(PtyPair* out, uint32_t baud, std::string* error, bool* limit) {
   *limit = false;
   tarvik::UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!master.Valid()) {
@@ -64,7 +66,7 @@ bool MakePty(PtyPair* out, std::string* error, bool* limit) {
     *error = std::string("cannot open the pty's slave: ") + std::strerror(errno);
     return false;
   }
-  if (!SetUpSlave(slave.Get())) {
+  if (!SetUpSlave(slave.Get(), baud)) {
     *error = std::string("cannot set up the pty's slave: ") + std::strerror(errno);
     return false;
   }
@@ -90,16 +92,91 @@ bool PublishLink(const std::string& target, const std::string& link, std::string
   return true;
 }
 
-void DropSlaveInput(int master) {
-  {
-    tarvik::UniqueFd slave(ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (slave.Valid()) tcflush(slave.Get(), TCIFLUSH);
+PtyMaster::PtyMaster(EventLoop& loop, tarvik::UniqueFd master,
+                     std::function<void(uint32_t)> ready)
+    : loop_(loop), master_(std::move(master)), ready_(std::move(ready)) {}
+
+PtyMaster::~PtyMaster() { Close(); }
+
+void PtyMaster::Close() {
+  Unwatch();
+  master_.Reset();
+}
+
+PtyPacket PtyMaster::Read(char* into, size_t room) {
+  PtyPacket packet;
+  if (!master_.Valid()) {
+    packet.kind = PtyPacket::Kind::kGone;
+    return packet;
   }
-  // The flush left a status packet on the master; taken now, it cannot
-  // pass for an application's bytes later.
-  char packet[64];
-  while (::read(master, packet, sizeof packet) > 0) {
+  // Packet mode: one leading status byte, then the data.
+  char buffer[16385];
+  if (room > sizeof buffer - 1) room = sizeof buffer - 1;
+  ssize_t n;
+  do {
+    n = ::read(master_.Get(), buffer, room + 1);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    // EIO once the last holder is gone and nothing is left.
+    packet.kind = errno == EIO ? PtyPacket::Kind::kGone : PtyPacket::Kind::kEmpty;
+    return packet;
   }
+  if (n == 0) return packet;
+  if (buffer[0] != TIOCPKT_DATA) {
+    packet.kind = PtyPacket::Kind::kStatus;
+    if (buffer[0] & TIOCPKT_FLUSHREAD) packet.status |= kFlushedInput;
+    if (buffer[0] & TIOCPKT_FLUSHWRITE) packet.status |= kFlushedOutput;
+    return packet;
+  }
+  packet.kind = n > 1 ? PtyPacket::Kind::kData : PtyPacket::Kind::kEmpty;
+  packet.size = static_cast<size_t>(n - 1);
+  std::memcpy(into, buffer + 1, packet.size);
+  return packet;
+}
+
+size_t PtyMaster::Write(const char* data, size_t size) {
+  for (;;) {
+    ssize_t n = ::write(master_.Get(), data, size);
+    if (n < 0 && errno == EINTR) continue;
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+}
+
+bool PtyMaster::HungUp() {
+  pollfd p{master_.Get(), POLLIN, 0};
+  return ::poll(&p, 1, 0) >= 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+bool PtyMaster::GetLine(LineSettings* out) { return ReadLineSettings(master_.Get(), out); }
+
+bool PtyMaster::ShowLine(const LineSettings& expected, const LineSettings& settings) {
+  return WriteLineSettings(master_.Get(), expected, settings);
+}
+
+void PtyMaster::DropInput() { FlushSlaveInput(master_.Get()); }
+
+void PtyMaster::Watch(bool read, bool write) {
+  const uint32_t want = (read ? EPOLLIN : 0u) | (write ? EPOLLOUT : 0u);
+  if (!watched_) {
+    // The open and close notices go first only where device bytes are
+    // written to the application; its own bytes go out whoever wrote them.
+    watched_ = loop_.Watch(master_.Get(), want, [this](uint32_t e) {
+      uint32_t ready = 0;
+      if (e & EPOLLIN) ready |= kReadable;
+      if (e & EPOLLOUT) ready |= kWritable;
+      if (e & EPOLLHUP) ready |= kHangUp;
+      if (e & EPOLLERR) ready |= kFailed;
+      ready_(ready);
+    }, EventLoop::Order::kNormal, EPOLLOUT);
+    events_ = want;
+    return;
+  }
+  if (want != events_ && loop_.Modify(master_.Get(), want)) events_ = want;
+}
+
+void PtyMaster::Unwatch() {
+  if (watched_) loop_.Unwatch(master_.Get());
+  watched_ = false;
 }
 
 }  // namespace vonderil

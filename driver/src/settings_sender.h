@@ -1,61 +1,72 @@
-// Sends line-setting changes of applications to the devices' command ports
-// (codes 06 and 07 of the command protocol, through the utility's session
-// CZorn3). A command-port conversation blocks for up to its time-out, so it
-// runs on one worker thread of its own and never stalls the event loop.
+// Runs the line-settings conversations of every port with the devices'
+// command ports (codes 16, 06 and 07, through the utility's session CZorn3).
+// A conversation blocks for up to its time-out, so they run on worker
+// threads, never on the event loop.
 //
-// The loop thread calls Send; the worker runs the jobs in order. A job for
-// a port that is still waiting is replaced by the newer one, so a burst of
-// changes costs one conversation. Results go to the log function, which is
-// called from the worker thread.
+// The loop thread calls Send; each port has at most one job under way (the
+// port sees to that). Jobs for one command port (address and TcpPortCmd) run
+// one after the other, in order; jobs for different command ports run side
+// by side on up to kWorkers threads, started when needed, so a command port
+// that never answers holds back only its own device. Each result goes back
+// to the loop: the worker queues it and wakes the loop through an eventfd,
+// and the loop thread hands it to deliver.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <string>
+#include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "event_loop.h"
 #include "line_settings.h"
+#include "port_ops.h"
+#include "tarvik/unique_fd.h"
 
 namespace vonderil {
 
-struct SettingsJob {
-  uint32_t comNumber = 0;
-  uint32_t address = 0;    // first octet in the low byte
-  uint32_t cmdPort = 0;    // the device's TcpPortCmd
-  uint32_t timeoutMs = 0;  // the server's ConnectTimeout
-  uint32_t devicePort = 0;
-  LineSettings settings;
-  bool sendBaud = false;
-  bool sendStopBits = false;
-};
-
-class SettingsSender {
+class SettingsSender : public SettingsChannel {
  public:
-  using LogLine = std::function<void(const std::string& line)>;
+  using Deliver = std::function<void(const SettingsResult& result)>;
+  static constexpr size_t kWorkers = 8;
 
-  explicit SettingsSender(LogLine log);
-  ~SettingsSender();  // finishes the job under way, drops the rest
+  // deliver runs on the loop's thread.
+  SettingsSender(EventLoop& loop, Deliver deliver);
+  // Finishes the jobs under way (each within its time-out), drops the rest.
+  ~SettingsSender() override;
   SettingsSender(const SettingsSender&) = delete;
   SettingsSender& operator=(const SettingsSender&) = delete;
 
-  void Send(const SettingsJob& job);
-  // Waits until every job sent so far is done (for tests and shutdown).
+  bool Ok() const { return wake_.Valid(); }
+  void Send(const SettingsJob& job) override;
+  // Waits until every job sent so far is done and its result queued for the
+  // loop (for tests).
   void Drain();
 
  private:
+  using Endpoint = std::pair<uint32_t, uint32_t>;  // address, command port
   void Work();
-  void Run(const SettingsJob& job);
+  void Collect();
 
-  LogLine log_;
+  EventLoop& loop_;
+  Deliver deliver_;
+  tarvik::UniqueFd wake_;
   std::mutex mutex_;
-  std::condition_variable wake_;
+  std::condition_variable work_;
   std::condition_variable idle_;
   std::deque<SettingsJob> jobs_;
-  bool busy_ = false;
+  std::set<Endpoint> busy_;  // command ports a worker talks to now
+  std::vector<SettingsResult> results_;
+  size_t waiting_ = 0;       // workers waiting for a job
+  size_t running_ = 0;       // jobs under way
   bool quit_ = false;
-  std::thread worker_;
+  std::vector<std::thread> workers_;
 };
+
+// One conversation, on the calling thread (the workers' body).
+SettingsResult RunSettingsJob(const SettingsJob& job);
 
 }  // namespace vonderil

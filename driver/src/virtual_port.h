@@ -14,6 +14,12 @@ class VirtualPort {
   // port is held; a port that an application closes tells the driver
   // through DriverService::PortReleased().
   virtual bool HeldOpen() const = 0;
+  // Not held, and nothing an application wrote is left to send. A stop
+  // waits for every port to be quiet; a port that becomes quiet tells the
+  // driver through DriverService::PortReleased().
+  virtual bool Quiet() const { return !HeldOpen(); }
+  // The driver has been asked to stop.
+  virtual void Stopping() {}
   // Tears the port down (closes its pty and connection) when the driver
   // stops.
   virtual void Close() = 0;

@@ -21,8 +21,12 @@ class HeldPort : public VirtualPort {
   explicit HeldPort(uint32_t com) : com_(com) {}
   uint32_t ComNumber() const override { return com_; }
   bool HeldOpen() const override { return held_; }
+  bool Quiet() const override { return !held_ && !sending_; }
+  void Stopping() override { stopping_ = true; }
   void Close() override { closed_ = true; }
   bool held_ = true;
+  bool sending_ = false;  // nobody holds it; its last bytes still go out
+  bool stopping_ = false;
   bool closed_ = false;
 
  private:
@@ -101,6 +105,37 @@ TEST_F(DriverServiceTest, AStopWaitsWhileAnApplicationHoldsAPort) {
   EXPECT_NE(log_.find("stop waits: 1 port(s) held open"), std::string::npos) << log_;
   EXPECT_TRUE(held->closed_);
   EXPECT_TRUE(free->closed_);
+}
+
+// Regression: a stop dropped the bytes an application had written and the
+// driver had not sent yet.
+TEST_F(DriverServiceTest, AStopWaitsForAPortThatStillSendsItsLastBytes) {
+  auto port = std::make_unique<HeldPort>(7);
+  port->held_ = false;
+  port->sending_ = true;
+  HeldPort* sending = port.get();
+  service_.AddPort(std::move(port));
+  tarvik::UniqueFd sent(eventfd(0, EFD_CLOEXEC));
+  bool stoppingAtSent = false;
+  onState_ = [&](uint32_t state) {
+    if (state == tarvik::kServiceStopPending) {
+      uint64_t one = 1;
+      ASSERT_EQ(::write(sent.Get(), &one, sizeof one), 8);
+    }
+  };
+  ASSERT_TRUE(loop_.Watch(sent.Get(), EPOLLIN, [&](uint32_t) {
+    loop_.Unwatch(sent.Get());
+    stoppingAtSent = sending->stopping_;
+    sending->sending_ = false;
+    service_.PortReleased();
+  }));
+  OnceRunning([] { ::kill(::getpid(), SIGTERM); });
+  EXPECT_EQ(service_.Run(), 0);
+  EXPECT_TRUE(stoppingAtSent);
+  EXPECT_NE(log_.find("stop waits: the last bytes applications wrote still go out on COM7"),
+            std::string::npos)
+      << log_;
+  EXPECT_EQ(states_.back(), tarvik::kServiceStopped);
 }
 
 TEST_F(DriverServiceTest, AReleaseWithoutAStopKeepsTheDriverRunning) {

@@ -58,6 +58,56 @@ void LoopbackDevice::DropConnections() {
   Wake();
 }
 
+void LoopbackDevice::SendAndVanish(const std::string& bytes) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    outgoing_.push_back(bytes);
+    vanish_ = true;
+  }
+  Wake();
+}
+
+void LoopbackDevice::GoSilent() {
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port_);
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  silent_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  int on = 1;
+  setsockopt(silent_.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::bind(silent_.Get(), reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+      ::listen(silent_.Get(), 0) != 0) {
+    silent_.Reset();
+    return;
+  }
+  filler_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  (void)!::connect(filler_.Get(), reinterpret_cast<sockaddr*>(&at), sizeof at);
+}
+
+void LoopbackDevice::OnData(std::function<void(const std::string& received)> call) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onData_ = std::move(call);
+}
+
+void LoopbackDevice::StopListening() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A listening socket shut down stops listening but stays bound.
+  ::shutdown(listen_.Get(), SHUT_RDWR);
+}
+
+void LoopbackDevice::ListenAgain() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ::listen(listen_.Get(), 64);
+  }
+  Wake();
+}
+
+void LoopbackDevice::CloseOnAccept() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  closeOnAccept_ = true;
+}
+
 std::string LoopbackDevice::Received() {
   std::lock_guard<std::mutex> lock(mutex_);
   return received_;
@@ -77,6 +127,7 @@ int LoopbackDevice::Reads() {
 
 void LoopbackDevice::Serve() {
   while (!quit_) {
+    // A negative descriptor is skipped by poll: a device that vanished.
     std::vector<pollfd> fds{{listen_.Get(), POLLIN, 0}, {wake_.Get(), POLLIN, 0}};
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -91,8 +142,12 @@ void LoopbackDevice::Serve() {
     if (fds[0].revents & POLLIN) {
       int fd = ::accept4(listen_.Get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (fd >= 0) {
-        open_.push_back(fd);
         ++connections_;
+        if (closeOnAccept_) {
+          ::close(fd);
+        } else {
+          open_.push_back(fd);
+        }
       }
     }
     for (size_t i = 2; i < fds.size(); ++i) {
@@ -102,6 +157,7 @@ void LoopbackDevice::Serve() {
       if (n > 0) {
         ++reads_;
         received_.append(buffer, static_cast<size_t>(n));
+        if (onData_) onData_(received_);
         if (echo_) (void)!::send(fds[i].fd, buffer, static_cast<size_t>(n), MSG_NOSIGNAL);
       } else if (n == 0 || (fds[i].revents & (POLLHUP | POLLERR))) {
         ::close(fds[i].fd);
@@ -113,10 +169,20 @@ void LoopbackDevice::Serve() {
         }
       }
     }
+    // Before a vanish the bytes are held back (MSG_MORE) so that the close
+    // sends them in the same segment as the FIN.
     for (const std::string& bytes : outgoing_) {
-      for (int fd : open_) (void)!::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      for (int fd : open_) {
+        (void)!::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | (vanish_ ? MSG_MORE : 0));
+      }
     }
     outgoing_.clear();
+    if (vanish_) {
+      listen_.Reset();
+      GoSilent();
+      vanish_ = false;
+      drop_ = true;
+    }
     if (drop_) {
       for (int fd : open_) ::close(fd);
       open_.clear();

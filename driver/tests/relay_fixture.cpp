@@ -168,6 +168,16 @@ std::string RelayFixture::DriverLog() const {
   return out.str();
 }
 
+void RelayFixture::Reserve(uint16_t port) {
+  tarvik::UniqueFd s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port);
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(s.Get(), reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << port;
+  reserved_.push_back(std::move(s));
+}
+
 uint16_t RelayFixture::FreePortPair() {
   for (uint16_t port = 20000 + static_cast<uint16_t>(getpid() % 20000); port < 60000; port += 7) {
     if (PortFree(port) && PortFree(static_cast<uint16_t>(port + 1))) return port;

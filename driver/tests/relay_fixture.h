@@ -67,9 +67,14 @@ class RelayFixture : public ::testing::Test {
   // A data port's listener must sit at TcpPortCmd + 1: picks a command
   // port whose next port is free and returns it (0 when none was found).
   static uint16_t FreePortPair();
+  // Keeps port bound (not listening) until the test ends: the driver's
+  // connections to it are refused, and no other test running at the same
+  // time can put a listener there for this test's driver to reach.
+  void Reserve(uint16_t port);
 
   tarvik::TempStateRoot root_;
   tarvik::ServiceReaper* reaper_ = nullptr;
+  std::vector<tarvik::UniqueFd> reserved_;
 };
 
 }  // namespace vonderil

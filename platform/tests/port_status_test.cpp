@@ -21,7 +21,15 @@ TEST_P(PortStatusLineTest, Parses) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, PortStatusLineTest,
     ::testing::Values(
-        LineCase{"Connected", "COM5 connected 1.2.3.4:10001 - primary held 1 2", true},
+        LineCase{"Connected", "COM5 connected 1.2.3.4:10001 - primary held 1 2 3 57600/1 ok", true},
+        LineCase{"AnOlderDriversLine", "COM5 connected 1.2.3.4:10001 - primary held 1 2", true},
+        LineCase{"Closing", "COM5 closing 1.2.3.4:10001 - primary free 1 2 3 - -", true},
+        LineCase{"SettingsFailed", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 115200/2 failed", true},
+        LineCase{"ThreeStopBits", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/3 ok", false},
+        LineCase{"NoBaudRate", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 /1 ok", false},
+        LineCase{"SettingsNotKnown", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 - unknown", true},
+        LineCase{"UnknownLineState", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/1 maybe", false},
+        LineCase{"LineStateMissing", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/1", false},
         LineCase{"Redundant", "COM4095 reconnecting 1.2.3.4:9 5.6.7.8:9 - free 0 0", true},
         LineCase{"ComZero", "COM0 idle 1.2.3.4:1 - - free 0 0", false},
         LineCase{"ComTooHigh", "COM4096 idle 1.2.3.4:1 - - free 0 0", false},
@@ -30,7 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"CountAtMaximum", "COM5 idle 1.2.3.4:1 - - free 18446744073709551615 0", true},
         LineCase{"NegativeCount", "COM5 idle 1.2.3.4:1 - - free -1 0", false},
         LineCase{"FieldMissing", "COM5 idle 1.2.3.4:1 - - free 0", false},
-        LineCase{"FieldTooMany", "COM5 idle 1.2.3.4:1 - - free 0 0 0", false}),
+        LineCase{"FieldTooMany", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - x", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
@@ -43,6 +51,9 @@ TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
   a.held = true;
   a.toDevice = 7;
   a.fromDevice = 9;
+  a.sessions = 4;
+  a.line = "57600/2";
+  a.lineState = "failed";
   PortStatusLine b = a;
   b.comNumber = 6;
   b.held = false;
@@ -54,6 +65,9 @@ TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
   EXPECT_TRUE(file.stopping);
   ASSERT_EQ(file.ports.size(), 2u);
   EXPECT_EQ(file.ports[0].fromDevice, 9u);
+  EXPECT_EQ(file.ports[0].sessions, 4u);
+  EXPECT_EQ(file.ports[0].line, "57600/2");
+  EXPECT_EQ(file.ports[0].lineState, "failed");
   EXPECT_EQ(HeldComNumbers(file), std::vector<uint32_t>{5});
   EXPECT_FALSE(ParsePortStatusText("Vonderil 0 running\n", &file));
   EXPECT_FALSE(ParsePortStatusText("Other 12 running\n", &file));

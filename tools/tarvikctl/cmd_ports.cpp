@@ -1,5 +1,6 @@
 // tarvikctl ports: the running driver's virtual COM ports, one line each,
-// from the port table it keeps under run/.
+// from the port table it keeps under run/, and a line for each port whose
+// device did not confirm the line settings its application set.
 #include <cstdio>
 #include <string>
 
@@ -33,6 +34,17 @@ int Ports(const Args& args) {
                 tarvik::EscapeText(p.state).c_str(), tarvik::EscapeText(p.inUse).c_str(),
                 p.held ? "open" : "-", static_cast<unsigned long long>(p.toDevice),
                 static_cast<unsigned long long>(p.fromDevice));
+  }
+  // Settings the application set that the device has not confirmed: its
+  // bytes went out all the same, at whatever the device had.
+  for (const auto& p : file.ports) {
+    if (p.lineState != "failed") continue;
+    const size_t slash = p.line.find('/');
+    const std::string stop = slash == std::string::npos ? "" : p.line.substr(slash + 1);
+    std::printf("COM%u: the device did not confirm %s baud, %s stop bit%s; they are sent again at "
+                "the next write (see the driver log).\n",
+                p.comNumber, p.line.substr(0, slash).c_str(), stop.c_str(),
+                stop == "1" ? "" : "s");
   }
   if (file.stopping) {
     std::string held;

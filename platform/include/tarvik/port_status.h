@@ -9,13 +9,27 @@
 //
 //   Vonderil <pid> <running|stopping>
 //   COM<n> <state> <address:port> <address2:port|-> <in use> <held|free> <to device> <from device>
+//          <sessions> <line> <line state>
 //
-//   state       idle, connecting, connected, reconnecting or broken
+//   state       idle, connecting, connected, reconnecting, broken, or closing
+//               (nobody holds it; the last bytes go out or the close delay runs)
 //   address     the device's primary address and the TCP port of this COM
 //               port; address2 the redundant one, "-" when the server has none
 //   in use      primary, redundant, or "-" while not connected
 //   held/free   whether an application has the port open
 //   to/from     bytes carried each way since the driver started (decimal)
+//   sessions    how many times an application opened the port while it was not held
+//   line        the baud rate and stop bits the port shows, "57600/1": what the
+//               application set, or else what the device said it has; "-" for
+//               a port that does not carry them (FixedConfig, the I/O port) or
+//               before the first answer
+//   line state  asking (the device is asked for its settings), sending, ok
+//               (the device has them), failed (the device did not confirm
+//               them: its command port refused or did not answer; sent again
+//               at the next write), unknown (the device did not say what it
+//               has; asked again at the next write), or "-"
+//
+// A line without the last three fields (an older driver's) reads as 0, "-", "-".
 //
 // A stop of the driver waits while ports are held; HeldComNumbers lists
 // them for a message such as "COM5, COM7 are still open". The pid lets a
@@ -37,13 +51,16 @@ namespace vonderil {
 
 struct PortStatusLine {
   uint32_t comNumber = 0;
-  std::string state;      // idle, connecting, connected, reconnecting, broken
+  std::string state;      // idle, connecting, connected, reconnecting, broken, closing
   std::string address;    // a.b.c.d:port
   std::string address2;   // a.b.c.d:port or "-"
   std::string inUse;      // primary, redundant or "-"
   bool held = false;
   uint64_t toDevice = 0;
   uint64_t fromDevice = 0;
+  uint64_t sessions = 0;
+  std::string line = "-";       // "57600/1" or "-"
+  std::string lineState = "-";  // asking, sending, ok, failed, unknown or "-"
 };
 
 struct PortStatusFile {
@@ -57,7 +74,8 @@ inline const char* PortStatusFileName() { return "Vonderil.ports"; }
 inline std::string FormatPortStatusLine(const PortStatusLine& p) {
   return "COM" + std::to_string(p.comNumber) + " " + p.state + " " + p.address + " " +
          p.address2 + " " + p.inUse + " " + (p.held ? "held" : "free") + " " +
-         std::to_string(p.toDevice) + " " + std::to_string(p.fromDevice);
+         std::to_string(p.toDevice) + " " + std::to_string(p.fromDevice) + " " +
+         std::to_string(p.sessions) + " " + p.line + " " + p.lineState;
 }
 
 namespace status_detail {
@@ -79,26 +97,41 @@ inline bool OneOf(const std::string& word, std::initializer_list<const char*> wo
   }
   return false;
 }
+// "57600/1", "110/2"
+inline bool LineText(const std::string& text) {
+  if (text == "-") return true;
+  const size_t slash = text.find('/');
+  uint64_t baud = 0;
+  return slash != std::string::npos && slash + 2 == text.size() &&
+         Number(text.substr(0, slash), 0xFFFFFFFF, &baud) && baud > 0 &&
+         (text[slash + 1] == '1' || text[slash + 1] == '2');
+}
 }  // namespace status_detail
 
 // False for a line that is not a port record.
 inline bool ParsePortStatusLine(const std::string& line, PortStatusLine* out) {
   std::istringstream in(line);
-  std::string com, held, to, from, rest;
+  std::string com, held, to, from, sessions, rest;
   PortStatusLine p;
-  if (!(in >> com >> p.state >> p.address >> p.address2 >> p.inUse >> held >> to >> from) ||
-      (in >> rest)) {
+  if (!(in >> com >> p.state >> p.address >> p.address2 >> p.inUse >> held >> to >> from)) {
     return false;
+  }
+  if (in >> sessions) {
+    if (!(in >> p.line >> p.lineState) || (in >> rest)) return false;
   }
   uint64_t n = 0;
   if (com.compare(0, 3, "COM") != 0 || !status_detail::Number(com.substr(3), 4095, &n) || n == 0)
     return false;
   p.comNumber = static_cast<uint32_t>(n);
-  if (!status_detail::OneOf(p.state, {"idle", "connecting", "connected", "reconnecting", "broken"}) ||
+  if (!status_detail::OneOf(p.state,
+                            {"idle", "connecting", "connected", "reconnecting", "broken", "closing"}) ||
       !status_detail::OneOf(p.inUse, {"primary", "redundant", "-"}) ||
       !status_detail::OneOf(held, {"held", "free"}) ||
       !status_detail::Number(to, UINT64_MAX, &p.toDevice) ||
-      !status_detail::Number(from, UINT64_MAX, &p.fromDevice)) {
+      !status_detail::Number(from, UINT64_MAX, &p.fromDevice) ||
+      (!sessions.empty() && !status_detail::Number(sessions, UINT64_MAX, &p.sessions)) ||
+      !status_detail::LineText(p.line) ||
+      !status_detail::OneOf(p.lineState, {"asking", "sending", "ok", "failed", "unknown", "-"})) {
     return false;
   }
   p.held = held == "held";
