@@ -14,7 +14,7 @@
 #include "rfc2217_test_client.h"
 #include "ser2net_peer.h"
 
-namespace vonderil {
+namespace tarvik::device {
 namespace {
 
 using tarvik::testing::AllByteValuesTwice;
@@ -118,4 +118,4 @@ TEST(Rfc2217Ser2net, NegotiatesSetsTheLineAndCarriesEveryByteBothWays) {
 }
 
 }  // namespace
-}  // namespace vonderil
+}  // namespace tarvik::device

@@ -87,17 +87,17 @@ bool Rfc2217TestClient::Until(const std::function<bool()>& done) {
   return true;
 }
 
-bool Rfc2217TestClient::Acknowledged(vonderil::ComPortCommand command, uint32_t value) const {
-  for (const vonderil::Rfc2217Event& e : events) {
-    if (e.kind == vonderil::Rfc2217Event::Kind::kAcknowledged && e.command == command &&
+bool Rfc2217TestClient::Acknowledged(tarvik::device::ComPortCommand command, uint32_t value) const {
+  for (const tarvik::device::Rfc2217Event& e : events) {
+    if (e.kind == tarvik::device::Rfc2217Event::Kind::kAcknowledged && e.command == command &&
         e.value == value)
       return true;
   }
   return false;
 }
 
-bool Rfc2217TestClient::Saw(vonderil::Rfc2217Event::Kind kind) const {
-  for (const vonderil::Rfc2217Event& e : events) {
+bool Rfc2217TestClient::Saw(tarvik::device::Rfc2217Event::Kind kind) const {
+  for (const tarvik::device::Rfc2217Event& e : events) {
     if (e.kind == kind) return true;
   }
   return false;

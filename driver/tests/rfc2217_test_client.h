@@ -31,13 +31,13 @@ class Rfc2217TestClient {
   // ends first, or when a step limit (10 s) passes, so that a peer that
   // stays silent fails the test instead of hanging it; nothing is timed.
   bool Until(const std::function<bool()>& done);
-  bool Acknowledged(vonderil::ComPortCommand command, uint32_t value) const;
-  bool Saw(vonderil::Rfc2217Event::Kind kind) const;
+  bool Acknowledged(tarvik::device::ComPortCommand command, uint32_t value) const;
+  bool Saw(tarvik::device::Rfc2217Event::Kind kind) const;
 
-  vonderil::Rfc2217Filter filter;
-  vonderil::Rfc2217Output out;      // what the filter made since the last Flush
+  tarvik::device::Rfc2217Filter filter;
+  tarvik::device::Rfc2217Output out;      // what the filter made since the last Flush
   std::string application;          // everything it gave the application
-  std::vector<vonderil::Rfc2217Event> events;
+  std::vector<tarvik::device::Rfc2217Event> events;
 
  private:
   int socket_ = -1;

@@ -19,9 +19,9 @@ namespace {
 
 using tarvik::testing::AllByteValuesTwice;
 using tarvik::testing::Rfc2217TestClient;
-using vonderil::ComPortCommand;
-using vonderil::OptionState;
-using vonderil::RequestResult;
+using tarvik::device::ComPortCommand;
+using tarvik::device::OptionState;
+using tarvik::device::RequestResult;
 
 // Serial port 1 of a device with the default command port 10000.
 constexpr uint16_t kDataPort1 = 10001;
@@ -92,7 +92,7 @@ TEST_F(Rfc2217Devices, TheSilentDeviceTakesTheSettingButNeverAnswers) {
   ASSERT_TRUE(client.Flush());
   EchoOf(client, "after the request");
   EXPECT_EQ(client.filter.PendingRequests(), 1u);
-  EXPECT_FALSE(client.Saw(vonderil::Rfc2217Event::Kind::kAcknowledged));
+  EXPECT_FALSE(client.Saw(tarvik::device::Rfc2217Event::Kind::kAcknowledged));
   EXPECT_NE(Log().find("data rfc2217 10.77.0.33:10001 port 1 baud=57600\n"), std::string::npos);
 }
 

@@ -150,27 +150,27 @@ struct Wire {
       ToClient(device->Receive(toDevice, &drop));
     }
   }
-  bool Has(vonderil::Rfc2217Event::Kind kind) const {
+  bool Has(tarvik::device::Rfc2217Event::Kind kind) const {
     for (const auto& e : out.events)
       if (e.kind == kind) return true;
     return false;
   }
   DataPortSettings settings;
   std::unique_ptr<DataSession> device;
-  vonderil::Rfc2217Filter client;
-  vonderil::Rfc2217Output out;
+  tarvik::device::Rfc2217Filter client;
+  tarvik::device::Rfc2217Output out;
 };
 
-using vonderil::OptionState;
-using vonderil::RequestResult;
-using Kind = vonderil::Rfc2217Event::Kind;
+using tarvik::device::OptionState;
+using tarvik::device::RequestResult;
+using Kind = tarvik::device::Rfc2217Event::Kind;
 
 TEST(DriverClientAgainstTheSimulator, AnAcknowledgingDeviceTakesTheSettingsAndEchoesEveryByte) {
   Wire wire("ack");
   EXPECT_EQ(wire.client.ComPort(), OptionState::kOn);
   EXPECT_FALSE(wire.client.Negotiating());
   EXPECT_EQ(wire.client.SetBaudRate(57600, &wire.out), RequestResult::kSent);
-  EXPECT_EQ(wire.client.SetStopSize(vonderil::StopSize::kTwo, &wire.out), RequestResult::kSent);
+  EXPECT_EQ(wire.client.SetStopSize(tarvik::device::StopSize::kTwo, &wire.out), RequestResult::kSent);
   wire.Pump();
   EXPECT_EQ(wire.client.PendingRequests(), 0u);
   EXPECT_EQ(wire.client.Reported().baudRate, 57600u);

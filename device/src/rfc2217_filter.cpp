@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace vonderil {
+namespace tarvik::device {
 
 namespace {
 
@@ -427,4 +427,4 @@ RequestResult Rfc2217Filter::Purge(PurgeTarget what, Rfc2217Output* out) {
   return Ask(ComPortCommand::kPurgeData, static_cast<uint32_t>(what), out);
 }
 
-}  // namespace vonderil
+}  // namespace tarvik::device

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace vonderil {
+namespace tarvik::device {
 namespace {
 
 using namespace telnet;
@@ -472,4 +472,4 @@ TEST(Rfc2217Filter, WithoutBinaryALoneCrTravelsAsCrNul) {
 }
 
 }  // namespace
-}  // namespace vonderil
+}  // namespace tarvik::device

@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 
-namespace vonderil {
+namespace tarvik::device {
 
 namespace telnet {
 constexpr uint8_t kIac = 255;
@@ -225,4 +225,4 @@ class Rfc2217Filter {
   ReportedLine reported_;
 };
 
-}  // namespace vonderil
+}  // namespace tarvik::device

@@ -8,9 +8,9 @@
 
 #include "rfc2217_filter.h"
 
-using vonderil::Rfc2217Event;
-using vonderil::Rfc2217Filter;
-using vonderil::Rfc2217Output;
+using tarvik::device::Rfc2217Event;
+using tarvik::device::Rfc2217Filter;
+using tarvik::device::Rfc2217Output;
 
 namespace {
 
