@@ -23,8 +23,8 @@
 
 class Rfc2217DataServer {
  public:
-  // manner: ack, refuse or noack.
-  explicit Rfc2217DataServer(const char* manner) {
+  // manner: ack, refuse or noack; port 0: one the system picks.
+  explicit Rfc2217DataServer(const char* manner, uint16_t port = 0) {
     std::string error;
     if (!devsim::ConfigureDataPorts({{"data_protocol", "rfc2217"}, {"rfc2217_mode", manner}},
                                     &settings_, &error))
@@ -33,11 +33,15 @@ class Rfc2217DataServer {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
     socklen_t size = sizeof a;
     if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::listen(listen_, 4) != 0 ||
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &size) != 0 || ::pipe(wake_) != 0)
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &size) != 0 ||
+        ::pipe(wake_) != 0) {
+      if (listen_ >= 0) ::close(listen_);
       throw std::runtime_error("cannot listen on loopback");
+    }
     port_ = ntohs(a.sin_port);
     thread_ = std::thread([this] { Run(); });
   }
