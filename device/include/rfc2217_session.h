@@ -5,14 +5,16 @@
 //
 // How it works
 // Read() and Write() each open their own connection and close it before
-// they return, on every path. Both block their caller: the connect and
-// every wait for the server run in slices of at most 20 ms with
-// tarvik::PumpUiEvents() between them, so a dialog keeps drawing (its
-// owner locks the controls meanwhile). The time-out bounds the connect, and
-// then once more the negotiation and the answers together, so a server
-// that never answers costs at most twice the time-out. Time is read from
-// tarvik::TickCount(); waits that ran their full length count as well, so
-// a frozen test clock still ends a wait.
+// they return, on every path. Connect(), Query(), Set() and Close() are the
+// same steps one by one, for a caller that does several on one connection;
+// a step that fails closes the connection. Every step blocks its caller:
+// the connect and every wait for the server run in slices of at most 20 ms
+// with tarvik::PumpUiEvents() between them, so a dialog keeps drawing (its
+// owner locks the controls meanwhile). The time-out bounds the connect,
+// the negotiation, and each step's wait for its answers, so a server that
+// accepts the option and then never answers costs one time-out after the
+// connect. Time is read from tarvik::TickCount(); waits that ran their full
+// length count as well, so a frozen test clock still ends a wait.
 //
 // RFC 2217 has no pure read. Read() sends the value-0 forms of SET-BAUDRATE,
 // SET-DATASIZE, SET-PARITY and SET-STOPSIZE, which ask the server for its
@@ -71,17 +73,26 @@ class Rfc2217Session {
   Rfc2217Result Read(SerialLine* line);
   // Sends the fields of want that are not 0 and waits for their answers.
   // *acknowledged holds, per field, the value the server answered with;
-  // kOk only when every field sent was answered.
+  // kOk only when every field sent was answered. kInvalid, without a
+  // connection, when want has no field set.
   Rfc2217Result Write(const SerialLine& want, SerialLine* acknowledged);
+
+  // Connects and negotiates: kOk once the server does COM-PORT-OPTION.
+  Rfc2217Result Connect();
+  bool Connected() const { return filter_ != nullptr && filter_->ComPort() == OptionState::kOn; }
+  // Read() and Write() on the connection Connect() made (kNotConnected
+  // without one).
+  Rfc2217Result Query(SerialLine* line);
+  Rfc2217Result Set(const SerialLine& want, SerialLine* acknowledged);
+  void Close();
 
   // What the last Read or Write came to, or how far it got, as one line
   // for a status line ("Connecting...", "Invalid IP address!", ...).
   const std::string& StatusText() const { return status_; }
 
  private:
-  Rfc2217Result Open();
-  void Close();
   Rfc2217Result Finish(Rfc2217Result result);
+  void StartWait();
   // Sends what the filter made for the network. False when the connection
   // cannot take it.
   bool Flush();
@@ -98,7 +109,7 @@ class Rfc2217Session {
   CClientSocket socket_;
   std::unique_ptr<Rfc2217Filter> filter_;
   Rfc2217Output out_;
-  uint32_t answerStart_ = 0;  // tick of the start of the negotiation
+  uint32_t answerStart_ = 0;  // tick of the start of the current wait
   uint64_t answerWaited_ = 0;
   SerialLine answered_;       // values answered to requests
   SerialLine reported_;       // values answered to queries (notices)

@@ -124,7 +124,7 @@ Rfc2217Result Rfc2217Session::Pump(Done done) {
   }
 }
 
-Rfc2217Result Rfc2217Session::Open() {
+Rfc2217Result Rfc2217Session::Connect() {
   Close();
   answered_ = SerialLine{};
   reported_ = SerialLine{};
@@ -158,8 +158,7 @@ Rfc2217Result Rfc2217Session::Open() {
   }
 
   status_ = "Negotiating RFC 2217...";
-  answerStart_ = tarvik::TickCount();
-  answerWaited_ = 0;
+  StartWait();
   filter_ = std::make_unique<Rfc2217Filter>();
   filter_->Start(&out_);
   if (!Flush()) {
@@ -182,36 +181,58 @@ Rfc2217Result Rfc2217Session::Open() {
   return Rfc2217Result::kOk;
 }
 
-Rfc2217Result Rfc2217Session::Read(SerialLine* line) {
+void Rfc2217Session::StartWait() {
+  answerStart_ = tarvik::TickCount();
+  answerWaited_ = 0;
+}
+
+Rfc2217Result Rfc2217Session::Query(SerialLine* line) {
   *line = SerialLine{};
-  Rfc2217Result r = Open();
-  if (r != Rfc2217Result::kOk) return r;
+  if (!Connected()) {
+    status_ = "Not connected.";
+    return Rfc2217Result::kNotConnected;
+  }
   status_ = "Asking for the line settings...";
+  reported_ = SerialLine{};
+  reportedMask_ = 0;
+  StartWait();
   out_.network += LineQueries();
   if (!Flush()) {
     status_ = "The server closed the connection.";
     return Finish(Rfc2217Result::kClosed);
   }
-  r = Pump([this] { return reportedMask_ == kAllReported; });
+  const Rfc2217Result r = Pump([this] { return reportedMask_ == kAllReported; });
   *line = reported_;
   if (r == Rfc2217Result::kOk) {
     status_ = "The server reported " + SerialLineText(reported_) + ".";
-  } else {
-    status_ = r == Rfc2217Result::kClosed ? "The server closed the connection."
-                                          : "The server did not report its line settings.";
+    return r;
   }
+  status_ = r == Rfc2217Result::kClosed ? "The server closed the connection."
+                                        : "The server did not report its line settings.";
   return Finish(r);
 }
 
-Rfc2217Result Rfc2217Session::Write(const SerialLine& want, SerialLine* acknowledged) {
+Rfc2217Result Rfc2217Session::Read(SerialLine* line) {
+  *line = SerialLine{};
+  Rfc2217Result r = Connect();
+  if (r == Rfc2217Result::kOk) r = Query(line);
+  Close();
+  return r;
+}
+
+Rfc2217Result Rfc2217Session::Set(const SerialLine& want, SerialLine* acknowledged) {
   *acknowledged = SerialLine{};
   if (want.baud == 0 && want.dataSize == 0 && want.parity == 0 && want.stopSize == 0) {
     status_ = "Nothing to set.";
     return Rfc2217Result::kInvalid;
   }
-  Rfc2217Result r = Open();
-  if (r != Rfc2217Result::kOk) return r;
+  if (!Connected()) {
+    status_ = "Not connected.";
+    return Rfc2217Result::kNotConnected;
+  }
   status_ = "Setting the line...";
+  answered_ = SerialLine{};
+  StartWait();
   bool sent = true;
   if (want.baud != 0) sent &= filter_->SetBaudRate(want.baud, &out_) == RequestResult::kSent;
   if (want.dataSize != 0) sent &= filter_->SetDataSize(want.dataSize, &out_) == RequestResult::kSent;
@@ -228,16 +249,27 @@ Rfc2217Result Rfc2217Session::Write(const SerialLine& want, SerialLine* acknowle
     status_ = "The server closed the connection.";
     return Finish(Rfc2217Result::kClosed);
   }
-  r = Pump([this] { return filter_->PendingRequests() == 0; });
+  const Rfc2217Result r = Pump([this] { return filter_->PendingRequests() == 0; });
   *acknowledged = answered_;
   if (r == Rfc2217Result::kOk) {
     status_ = "The server confirmed the line settings.";
-  } else {
-    filter_->ForgetPendingRequests();
-    status_ = r == Rfc2217Result::kClosed ? "The server closed the connection."
-                                          : "The server did not confirm the line settings.";
+    return r;
   }
+  status_ = r == Rfc2217Result::kClosed ? "The server closed the connection."
+                                        : "The server did not confirm the line settings.";
   return Finish(r);
+}
+
+Rfc2217Result Rfc2217Session::Write(const SerialLine& want, SerialLine* acknowledged) {
+  *acknowledged = SerialLine{};
+  if (want.baud == 0 && want.dataSize == 0 && want.parity == 0 && want.stopSize == 0) {
+    status_ = "Nothing to set.";
+    return Rfc2217Result::kInvalid;
+  }
+  Rfc2217Result r = Connect();
+  if (r == Rfc2217Result::kOk) r = Set(want, acknowledged);
+  Close();
+  return r;
 }
 
 std::string SerialLineText(const SerialLine& line) {
