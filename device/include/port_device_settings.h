@@ -11,8 +11,10 @@
 // SET-BAUDRATE, SET-DATASIZE, SET-PARITY and SET-STOPSIZE, and what the
 // server acknowledged becomes the read values, also where it differs from
 // what was asked. That connection is the application's while the driver
-// holds the COM port (many servers take one data connection only), so then
-// nothing is tried and the status line says why.
+// holds the COM port, and the driver's while it keeps the connection open
+// without one (many servers take one data connection only, and some drop
+// the older one for a newer), so then nothing is tried and the status line
+// says why.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -23,6 +25,14 @@
 #include "rfc2217_session.h"
 
 namespace tarvik::device {
+
+// Who has a COM port's data connection now.
+enum class DataPortUse {
+  kFree,    // nobody: the driver is not connected on it
+  kHeld,    // an application has the COM port open
+  kDriver,  // nobody holds it, but the driver keeps the connection (fast
+            // open, or the close delay after an application closed it)
+};
 
 class PortDeviceSettings {
  public:
@@ -40,10 +50,10 @@ class PortDeviceSettings {
   // number (0 when unmapped: the driver never holds it).
   void UseRfc2217(uint32_t comNumber);
   bool UsesRfc2217() const { return rfc2217_; }
-  // Tells whether an application holds COM n; by default the running
-  // driver's port table (run/Vonderil.ports) is read.
-  using HeldQuery = std::function<bool(uint32_t comNumber)>;
-  void SetHeldQuery(HeldQuery query) { held_ = std::move(query); }
+  // Tells who has COM n's data connection; by default the running driver's
+  // port table (run/Vonderil.ports) is read.
+  using UseQuery = std::function<DataPortUse(uint32_t comNumber)>;
+  void SetUseQuery(UseQuery query) { use_ = std::move(query); }
 
   bool Limited() const { return limited_; }
   // True once a reply began with a baud rate; until then every visit reads.
@@ -85,11 +95,12 @@ class PortDeviceSettings {
   std::function<void(const std::string&)> sink_;
   bool rfc2217_ = false;
   uint32_t comNumber_ = 0;
-  HeldQuery held_;
+  UseQuery use_;
   Rfc2217Session rfcSession_;
 };
 
-// The driver's port table in runDirectory shows COM n held by an application.
-bool ComPortHeld(const std::string& runDirectory, uint32_t comNumber);
+// Who has COM n's data connection, by the driver's port table in
+// runDirectory (no table, no driver: kFree).
+DataPortUse ComPortUse(const std::string& runDirectory, uint32_t comNumber);
 
 }  // namespace tarvik::device

@@ -60,13 +60,17 @@ bool BaudValue(const std::string& text, uint32_t* baud) {
 
 }  // namespace
 
-bool ComPortHeld(const std::string& runDirectory, uint32_t comNumber) {
+DataPortUse ComPortUse(const std::string& runDirectory, uint32_t comNumber) {
   vonderil::PortStatusFile file;
-  if (!vonderil::ReadPortStatusFile(runDirectory, &file)) return false;
+  if (!vonderil::ReadPortStatusFile(runDirectory, &file)) return DataPortUse::kFree;
   for (const vonderil::PortStatusLine& p : file.ports) {
-    if (p.comNumber == comNumber && p.held) return true;
+    if (p.comNumber != comNumber) continue;
+    if (p.held) return DataPortUse::kHeld;
+    // "broken" and "idle" have no connection; every other state has one or
+    // is making one.
+    return p.state == "idle" || p.state == "broken" ? DataPortUse::kFree : DataPortUse::kDriver;
   }
-  return false;
+  return DataPortUse::kFree;
 }
 
 PortDeviceSettings::PortDeviceSettings(CZorn3& session, std::string serverName, int entry,
@@ -92,13 +96,19 @@ void PortDeviceSettings::UseRfc2217(uint32_t comNumber) {
 
 std::string PortDeviceSettings::HeldReason() const {
   if (comNumber_ == 0) return {};
-  const bool held = held_ ? held_(comNumber_) : ComPortHeld(tarvik::RunDirectory(), comNumber_);
-  if (!held) return {};
-  char text[160];
-  tarvik::FormatText(text, sizeof text,
-                     "COM%u is in use by an application; its line settings travel with its data "
-                     "and cannot be read or set from here now.",
-                     comNumber_);
+  const DataPortUse use = use_ ? use_(comNumber_) : ComPortUse(tarvik::RunDirectory(), comNumber_);
+  char text[200] = "";
+  if (use == DataPortUse::kHeld) {
+    tarvik::FormatText(text, sizeof text,
+                       "COM%u is in use by an application; its line settings travel with its "
+                       "data and cannot be read or set from here now.",
+                       comNumber_);
+  } else if (use == DataPortUse::kDriver) {
+    tarvik::FormatText(text, sizeof text,
+                       "The driver keeps COM%u's data connection open (fast open or close "
+                       "delay); its line settings cannot be read or set from here now.",
+                       comNumber_);
+  }
   return text;
 }
 

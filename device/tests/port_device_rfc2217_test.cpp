@@ -56,9 +56,9 @@ class PortDeviceRfc2217 : public ::testing::Test {
     device = std::make_unique<PortDeviceSettings>(session, "3147", devicePort + 1, devicePort);
     device->SetDevice(kLoopback, command->Port(), kTimeoutMs);
     device->SetStatusSink([this](const std::string& line) { lines.push_back(line); });
-    device->SetHeldQuery([this](uint32_t com) {
+    device->SetUseQuery([this](uint32_t com) {
       asked.push_back(com);
-      return held;
+      return use;
     });
     if (rfc2217) device->UseRfc2217(kCom);
   }
@@ -70,7 +70,7 @@ class PortDeviceRfc2217 : public ::testing::Test {
   std::unique_ptr<PortDeviceSettings> device;
   Strings lines, boxes;
   std::vector<uint32_t> asked;
-  bool held = false;
+  tarvik::device::DataPortUse use = tarvik::device::DataPortUse::kFree;
 };
 
 TEST_F(PortDeviceRfc2217, TheServersProtocolChoosesThePort) {
@@ -147,12 +147,18 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.manner);
     });
 
-TEST_F(PortDeviceRfc2217, APortAnApplicationHoldsIsNotConnectedTo) {
+struct UseRow {
+  const char* name;
+  tarvik::device::DataPortUse use;
+  const char* why;
+};
+
+class Uses : public PortDeviceRfc2217, public ::testing::WithParamInterface<UseRow> {};
+
+TEST_P(Uses, APortWhoseConnectionIsTakenIsNotConnectedTo) {
   Start("ack", true);
-  held = true;
-  const std::string why =
-      "COM7 is in use by an application; its line settings travel with its data and cannot be "
-      "read or set from here now.";
+  use = GetParam().use;
+  const std::string why = GetParam().why;
   EXPECT_FALSE(device->Read());
   EXPECT_EQ(device->StatusLine(), why);
   PortPageValues lists;
@@ -165,22 +171,41 @@ TEST_F(PortDeviceRfc2217, APortAnApplicationHoldsIsNotConnectedTo) {
   EXPECT_EQ(command->Received(), "");
   EXPECT_TRUE(device->Differs("38400", lists));
 
-  held = false;  // the application closed it
+  use = tarvik::device::DataPortUse::kFree;  // the connection is given up
   EXPECT_TRUE(device->Read());
   EXPECT_EQ(data->Connections(), 1);
 }
 
-TEST(ComPortHeldTest, ReadsTheDriversPortTable) {
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Uses,
+    ::testing::Values(
+        UseRow{"Held", tarvik::device::DataPortUse::kHeld,
+               "COM7 is in use by an application; its line settings travel with its data and "
+               "cannot be read or set from here now."},
+        UseRow{"Driver", tarvik::device::DataPortUse::kDriver,
+               "The driver keeps COM7's data connection open (fast open or close delay); its "
+               "line settings cannot be read or set from here now."}),
+    [](const ::testing::TestParamInfo<UseRow>& info) { return std::string(info.param.name); });
+
+TEST(ComPortUseTest, ReadsTheDriversPortTable) {
+  using tarvik::device::ComPortUse;
+  using tarvik::device::DataPortUse;
   char dir[] = "/tmp/tarvik-held-XXXXXX";
   ASSERT_NE(::mkdtemp(dir), nullptr);
   const std::string table = std::string(dir) + "/Vonderil.ports";
-  EXPECT_FALSE(tarvik::device::ComPortHeld(dir, 7)) << "no driver, nothing held";
+  EXPECT_EQ(ComPortUse(dir, 7), DataPortUse::kFree) << "no driver, nothing held";
   std::ofstream(table) << "Vonderil " << ::getpid() << " running\n"
                        << "COM7 connected 127.0.0.1:4001 - primary held 5 5 1 9600/1 ok\n"
-                       << "COM8 closing 127.0.0.1:4002 - primary free 0 0 1 - -\n";
-  EXPECT_TRUE(tarvik::device::ComPortHeld(dir, 7));
-  EXPECT_FALSE(tarvik::device::ComPortHeld(dir, 8));
-  EXPECT_FALSE(tarvik::device::ComPortHeld(dir, 9));
+                       << "COM8 closing 127.0.0.1:4002 - primary free 0 0 1 - -\n"
+                       << "COM9 connected 127.0.0.1:4003 - primary free 0 0 0 - -\n"
+                       << "COM10 broken 127.0.0.1:4004 - - free 0 0 1 - -\n"
+                       << "COM11 idle 127.0.0.1:4005 - - free 0 0 1 - -\n";
+  EXPECT_EQ(ComPortUse(dir, 7), DataPortUse::kHeld);
+  EXPECT_EQ(ComPortUse(dir, 8), DataPortUse::kDriver) << "the close delay runs";
+  EXPECT_EQ(ComPortUse(dir, 9), DataPortUse::kDriver) << "fast open";
+  EXPECT_EQ(ComPortUse(dir, 10), DataPortUse::kFree);
+  EXPECT_EQ(ComPortUse(dir, 11), DataPortUse::kFree);
+  EXPECT_EQ(ComPortUse(dir, 12), DataPortUse::kFree) << "not the driver's";
   std::remove(table.c_str());
   ::rmdir(dir);
 }

@@ -392,7 +392,7 @@ void TestCConfigPort::rfc2217ServerIsReadAndSetOnTheDataPort() {
   UseRfc2217DataPort(data);
   auto dialog = Open(4);
   CConfigPortSet* page = dialog->SetPage();
-  page->Device().SetHeldQuery([](uint32_t) { return false; });
+  page->Device().SetUseQuery([](uint32_t) { return tarvik::device::DataPortUse::kFree; });
   dialog->Tabs()->SetCurrentIndex(1);
   QCOMPARE(page->StatusLine()->text(), QStringLiteral("Status: OK"));
   QCOMPARE(page->Baud()->text(), QStringLiteral("9600"));
@@ -413,9 +413,9 @@ void TestCConfigPort::rfc2217PortHeldByAnApplicationIsLeftAloneAndTheEntriesStay
   auto dialog = Open(4);
   CConfigPortSet* page = dialog->SetPage();
   std::vector<uint32_t> asked;
-  page->Device().SetHeldQuery([&](uint32_t com) {
+  page->Device().SetUseQuery([&](uint32_t com) {
     asked.push_back(com);
-    return true;
+    return tarvik::device::DataPortUse::kHeld;
   });
   dialog->Tabs()->SetCurrentIndex(1);
   const QString why = QStringLiteral(
