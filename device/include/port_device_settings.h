@@ -3,6 +3,18 @@
 // Widget-free: the port page shows the status lines it reports and the
 // values it keeps. Every action opens its own connection and closes it at
 // its end, also after a failure.
+//
+// Two paths to the same page. A server whose data ports speak raw TCP is
+// asked over its command port (codes 16, 06 and 07). A server whose data
+// ports speak RFC 2217 (its DataProtocol is 1) carries the line settings
+// on the port's data connection: read with the value-0 queries, set with
+// SET-BAUDRATE, SET-DATASIZE, SET-PARITY and SET-STOPSIZE, and what the
+// server acknowledged becomes the read values, also where it differs from
+// what was asked. That connection is the application's while the driver
+// holds the COM port, and the driver's while it keeps the connection open
+// without one (many servers take one data connection only, and some drop
+// the older one for a newer), so then nothing is tried and the status line
+// says why.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -10,8 +22,17 @@
 
 #include "czorn3.h"
 #include "port_payload.h"
+#include "rfc2217_session.h"
 
 namespace tarvik::device {
+
+// Who has a COM port's data connection now.
+enum class DataPortUse {
+  kFree,    // nobody: the driver is not connected on it
+  kHeld,    // an application has the COM port open
+  kDriver,  // nobody holds it, but the driver keeps the connection (fast
+            // open, or the close delay after an application closed it)
+};
 
 class PortDeviceSettings {
  public:
@@ -21,7 +42,18 @@ class PortDeviceSettings {
 
   // Each new status line goes here as it happens (the page redraws).
   void SetStatusSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+  // The data port of an RFC 2217 server is the command port plus the
+  // device port, as the driver connects it.
   void SetDevice(uint32_t address, uint32_t commandPort, uint32_t timeoutMs);
+
+  // The server's data ports speak RFC 2217; comNumber is this port's COM
+  // number (0 when unmapped: the driver never holds it).
+  void UseRfc2217(uint32_t comNumber);
+  bool UsesRfc2217() const { return rfc2217_; }
+  // Tells who has COM n's data connection; by default the running driver's
+  // port table (run/Vonderil.ports) is read.
+  using UseQuery = std::function<DataPortUse(uint32_t comNumber)>;
+  void SetUseQuery(UseQuery query) { use_ = std::move(query); }
 
   bool Limited() const { return limited_; }
   // True once a reply began with a baud rate; until then every visit reads.
@@ -46,6 +78,10 @@ class PortDeviceSettings {
  private:
   void Status(const std::string& text);
   WriteResult Fail(const std::string& reason);
+  // The reason this port cannot be reached now, or empty.
+  std::string HeldReason() const;
+  bool ReadRfc2217();
+  WriteResult WriteRfc2217(const std::string& baud, bool baudChanged, const char* format);
 
   CZorn3& session_;
   std::string serverName_;
@@ -57,6 +93,14 @@ class PortDeviceSettings {
   PortPageValues taken_;
   std::string status_;
   std::function<void(const std::string&)> sink_;
+  bool rfc2217_ = false;
+  uint32_t comNumber_ = 0;
+  UseQuery use_;
+  Rfc2217Session rfcSession_;
 };
+
+// Who has COM n's data connection, by the driver's port table in
+// runDirectory (no table, no driver: kFree).
+DataPortUse ComPortUse(const std::string& runDirectory, uint32_t comNumber);
 
 }  // namespace tarvik::device

@@ -4,14 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "command_server.h"
 #include "hostile.h"
+#include "rfc2217_data_server.h"
 #include "program_run.h"
 #include "tkcenc2.h"
 #if __has_include("tarvikcfg.h")
@@ -308,10 +313,16 @@ class TarvikctlConfiguredDevice : public TarvikctlDevice {
     record.TcpPortCmd = server->Port();
     record.TcpPort7000 = 9999;
     ASSERT_EQ(TkcEnc2_Encode(savedPassword, "MORVEL.Dastra.Pq", record.PW), 0);
+    for (uint32_t port = 1; port <= 2; ++port)  // data port n on COM 4 + n
+      record.PortMap[port + 1].Com = TkcComSetDevicePort(TkcComSetNumber(0, 4 + port), port);
     ASSERT_EQ(Tkc_RegWriteOneServer(0, &record, sizeof record), 0);
     ASSERT_EQ(Tkc_RegWriteServersAndPorts(1, 3), 0);
+    if (rfc2217) {
+      ASSERT_EQ(Tkc_RegSetDataProtocol(0, TKC_DATA_PROTOCOL_RFC2217), 0);
+    }
     tarvik::RegCloseStore();
   }
+  bool rfc2217 = false;
 };
 
 TEST_F(TarvikctlConfiguredDevice, SavedPasswordAndCommandPortComeFromTheStore) {
@@ -341,6 +352,49 @@ TEST_F(TarvikctlConfiguredDevice, WrongSavedPasswordIsReportedAndInfoGoesOn) {
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.err, "tarvikctl: warning: Unlock CMD: Wrong Password.\n");
   EXPECT_NE(run.out.find("Password Setting: Locked\n"), std::string::npos) << run.out;
+}
+
+// Data port 2 of a server whose data ports speak RFC 2217 is the
+// simulator's data port, at the command port + 2.
+TEST_F(TarvikctlConfiguredDevice, PortOfAnRfc2217ServerGoesToItsDataPort) {
+  Start();
+  std::unique_ptr<Rfc2217DataServer> data;
+  try {
+    data = std::make_unique<Rfc2217DataServer>("ack", server->Port() + 2);
+  } catch (const std::runtime_error&) {
+    GTEST_SKIP() << "the port above the command port is taken";
+  }
+  rfc2217 = true;
+  Configure("s3cret");
+  const std::string where = "tarvikctl: 127.0.0.1:" + std::to_string(server->Port() + 2) +
+                            " (RFC 2217): ";
+  Outcome run = Tarvikctl({"device", "port", "127.0.0.1", "2"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Baud rate : 9600\nData Bits : 8\nParity Bit : None\nStop Bits : 1\n");
+  run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--baud", "57600", "--format", "7O1"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "Baud rate : 57600\nData Bits : 7\nParity Bit : Odd\nStop Bits : 1\n")
+      << "what the server acknowledged";
+  EXPECT_EQ(data->Notes(), (std::vector<std::string>{"baud=57600", "datasize=7", "parity=2",
+                                                     "stopsize=1"}));
+  EXPECT_EQ(server->Received(), "") << "the command port is not asked";
+
+  // The driver's port table says an application holds COM 6.
+  const int connections = data->Connections();
+  ::mkdir((root_ + "/run").c_str(), 0755);
+  std::ofstream(root_ + "/run/Vonderil.ports")
+      << "Vonderil " << ::getpid() << " running\n"
+      << "COM6 connected 127.0.0.1:" << server->Port() + 2 << " - primary held 0 0 1 - -\n";
+  const std::string why =
+      "COM6 is in use by an application; its line settings travel with its data and cannot be "
+      "read or set from here now.\n";
+  run = Tarvikctl({"device", "port", "127.0.0.1", "2"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, where + why);
+  run = Tarvikctl({"device", "port", "127.0.0.1", "2", "--baud", "9600"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, where + "Error: " + why);
+  EXPECT_EQ(data->Connections(), connections) << "none while the port is held";
 }
 
 TEST_F(TarvikctlConfiguredDevice, OtherAddressesAreNotConfigured) {

@@ -8,7 +8,10 @@
 //                                       (cmd_device_diag.cpp)
 // Common options: --port N (command port), --timeout MS, --password P. When
 // ADDRESS is a configured server, its command port, connect time-out and
-// saved password are the defaults.
+// saved password are the defaults. device port on a configured server whose
+// data ports speak RFC 2217 (its DataProtocol) reads and sets the line on
+// the port's data connection (command port + PORT), as the port dialog
+// does, and refuses while an application holds the port's COM number.
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,6 +48,7 @@ struct DeviceOptions {
   std::string savedPassword;  // plain, from the store
   bool configured = false;
   TkcServerRecord record{};  // the configured server, when configured
+  bool rfc2217 = false;      // the configured server's data ports speak RFC 2217
 };
 
 bool ParseNumber(const std::string& text, uint32_t low, uint32_t high, uint32_t* out) {
@@ -134,6 +138,9 @@ bool LookupConfiguredServer(DeviceOptions* o) {
       continue;
     }
     o->configured = true;
+    uint32_t protocol = TKC_DATA_PROTOCOL_RAW;
+    o->rfc2217 = Tkc_RegGetDataProtocol(i, &protocol) == TKC_OK &&
+                 protocol == TKC_DATA_PROTOCOL_RFC2217;
     if (!o->portGiven) o->port = record.TcpPortCmd;
     if (!o->timeoutGiven && record.ConnectTimeout != 0) o->timeoutMs = record.ConnectTimeout;
     o->savedPassword = tarvik::device::DecodeSavedPassword(record.PW, sizeof record.PW);
@@ -316,6 +323,18 @@ int Port(const Args& args) {
   const int entry = EntryOfDevicePort(o, devicePort);
   const std::string name = DeviceName(&session, o);
   PortDeviceSettings settings(session, name, entry, devicePort);
+  settings.SetDevice(session.Address().GetValue(), o.port, o.timeoutMs);
+  std::string where = Where(o);
+  if (o.rfc2217 && devicePort != 0) {
+    // The COM number of the mapping this device port has, if it has one.
+    const uint32_t com = entry < TKC_PORTMAP_ENTRIES &&
+                                 TkcComDevicePort(o.record.PortMap[entry].Com) == devicePort
+                             ? TkcComNumber(o.record.PortMap[entry].Com)
+                             : 0;
+    settings.UseRfc2217(com);
+    where = o.address + ":" + std::to_string(tarvik::device::DataTcpPort(o.port, devicePort)) +
+            " (RFC 2217)";
+  }
   const bool limited = settings.Limited();
   QuietMessageBoxes quiet;
 
@@ -333,11 +352,14 @@ int Port(const Args& args) {
     const std::string baud = o.baud.empty() ? settings.ReadValues().baud : o.baud;
     const PortDeviceSettings::WriteResult written = settings.Write(baud, lists);
     if (written == PortDeviceSettings::WriteResult::kFailed) {
-      return Fail(Where(o) + ": " + settings.StatusLine());
+      return Fail(where + ": " + settings.StatusLine());
     }
-    if (written == PortDeviceSettings::WriteResult::kWritten) read = settings.Read();
+    // The command port's OK carries no values, so they are read back; an
+    // RFC 2217 server's acknowledgements are the values it has now.
+    if (written == PortDeviceSettings::WriteResult::kWritten)
+      read = settings.UsesRfc2217() || settings.Read();
   }
-  if (!read) return Fail(Where(o) + ": " + settings.StatusLine());
+  if (!read) return Fail(where + ": " + settings.StatusLine());
   const PortPageValues& v = settings.ReadValues();
   std::printf("Baud rate : %s\nData Bits : %s\nParity Bit : %s\nStop Bits : %s\n",
               tarvik::EscapeText(v.baud).c_str(),

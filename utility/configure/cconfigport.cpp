@@ -69,7 +69,8 @@ CConfigPort::CConfigPort(int server, int entry, bool reassign, QWidget* parent)
   m_tabs = new CPageTabCtrl(this);
   m_map = new CConfigPortMap(record, entry, reassign, state.occupiedComMap, state.ownComMap,
                              MaxOfferedCom());
-  m_set = new CConfigPortSet(record, entry);
+  m_set = new CConfigPortSet(record, entry,
+                             state.config.DataProtocol[server] == TKC_DATA_PROTOCOL_RFC2217);
   m_tabs->AddPage(QStringLiteral("Port Mapping (PC)"), m_map);
   m_tabs->AddPage(QStringLiteral("Port Setting (Device)"), m_set);
   m_tabs->UseDialogPageFrame();

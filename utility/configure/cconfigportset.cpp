@@ -27,7 +27,8 @@ QComboBox* List(const std::vector<const char*>& items, QWidget* parent) {
 
 }  // namespace
 
-CConfigPortSet::CConfigPortSet(const tarvik::app::ServerRecord& server, int entry, QWidget* parent)
+CConfigPortSet::CConfigPortSet(const tarvik::app::ServerRecord& server, int entry, bool rfc2217,
+                               QWidget* parent)
     : QWidget(parent),
       m_server(server),
       m_entry(entry),
@@ -45,6 +46,12 @@ CConfigPortSet::CConfigPortSet(const tarvik::app::ServerRecord& server, int entr
   red.setColor(QPalette::WindowText, QColor(200, 50, 50));
   m_status->setPalette(red);
   m_set = new QPushButton(QStringLiteral("Set to EEPROM/Flash (Device)"), this);
+  if (rfc2217 && entry > 1) {
+    m_device.UseRfc2217(tarvik::app::ComNumber(tarvik::app::ComWord(server, entry)));
+    m_set->setToolTip(QStringLiteral(
+        "This server's data ports speak RFC 2217: the settings go on the port's data "
+        "connection, while no application has the COM port open."));
+  }
 
   auto* grid = new QGridLayout(this);
   const struct {
@@ -114,7 +121,10 @@ void CConfigPortSet::SetToDevice() {
   SetBusy(true);
   m_device.SetDevice(m_server.IPAddress, m_server.TcpPortCmd, m_server.ConnectTimeout);
   const dev::PortPageValues lists = Lists();
-  m_device.Write(lists.baud, lists);
+  // A server may take other values than those asked for; the page shows
+  // what the port has. A failure leaves the user's entries as they are.
+  if (m_device.Write(lists.baud, lists) == dev::PortDeviceSettings::WriteResult::kWritten)
+    ShowValues(m_device.ReadValues());
   SetBusy(false);
 }
 

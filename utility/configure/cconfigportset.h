@@ -1,7 +1,9 @@
 // "Port Setting (Device)": the serial settings of the device's own port,
 // read on the first visit (and on later ones until a baud rate was read)
 // and written with "Set to EEPROM/Flash (Device)". The device work is
-// PortDeviceSettings'; this page shows it.
+// PortDeviceSettings'; this page shows it. For a server whose data ports
+// speak RFC 2217 the settings go on the port's data connection instead of
+// the command port (see PortDeviceSettings).
 #pragma once
 #include <cstdint>
 
@@ -19,7 +21,9 @@ class QPushButton;
 class CConfigPortSet : public QWidget {
   Q_OBJECT
  public:
-  CConfigPortSet(const tarvik::app::ServerRecord& server, int entry, QWidget* parent = nullptr);
+  // rfc2217: the server's DataProtocol is RFC 2217.
+  CConfigPortSet(const tarvik::app::ServerRecord& server, int entry, bool rfc2217,
+                 QWidget* parent = nullptr);
 
   // The page was shown: reads the device when that is still to do. The
   // "Port I/O" entry only says it has nothing to configure.

@@ -17,6 +17,7 @@
 #include "command_server.h"
 #include "cpagetabctrl.h"
 #include "record_fixture.h"
+#include "rfc2217_data_server.h"
 #include "ui_hook_double.h"
 
 using tarvik::app::testing::MakeServer;
@@ -53,12 +54,17 @@ class TestCConfigPort : public QObject {
   void tabsAndButtonsAreLockedWhileTheDeviceIsAsked();
   void okAsksToWriteAChangedSettingAndSendsOnlyTheFormat();
   void okWithoutDeviceChangesAsksNothing();
+  void rfc2217ServerIsReadAndSetOnTheDataPort();
+  void rfc2217PortHeldByAnApplicationIsLeftAloneAndTheEntriesStay();
 
  private:
   // Server 0: "3147" with data ports 1..4 (entries 2..5) on COM 5..8 and its
   // command port on the simulator.
   void AddServer(const char* name, uint8_t slotted = 0);
   std::unique_ptr<CConfigPort> Open(int entry, bool reassign = false);
+  // Server 0 speaks RFC 2217 on its data ports; data port 3 (entry 4, COM 7)
+  // is the simulator's data port.
+  void UseRfc2217DataPort(Rfc2217DataServer& data);
 
   std::unique_ptr<UiHookDouble> m_ui;
   std::unique_ptr<CommandServer> m_device;
@@ -373,6 +379,60 @@ void TestCConfigPort::okWithoutDeviceChangesAsksNothing() {
   QVERIFY(m_ui->messageBoxes.empty());
   QCOMPARE(m_device->Received(), std::string());
   QCOMPARE(dialog->result(), int(QDialog::Accepted));
+}
+
+void TestCConfigPort::UseRfc2217DataPort(Rfc2217DataServer& data) {
+  App().config.DataProtocol[0] = TKC_DATA_PROTOCOL_RFC2217;
+  App().config.Records[0].TcpPortCmd = data.Port() - 3u;  // the driver's rule: command port + 3
+}
+
+void TestCConfigPort::rfc2217ServerIsReadAndSetOnTheDataPort() {
+  AddServer("3147");
+  Rfc2217DataServer data("ack");
+  UseRfc2217DataPort(data);
+  auto dialog = Open(4);
+  CConfigPortSet* page = dialog->SetPage();
+  page->Device().SetUseQuery([](uint32_t) { return tarvik::device::DataPortUse::kFree; });
+  dialog->Tabs()->SetCurrentIndex(1);
+  QCOMPARE(page->StatusLine()->text(), QStringLiteral("Status: OK"));
+  QCOMPARE(page->Baud()->text(), QStringLiteral("9600"));
+  QCOMPARE(page->Parity()->currentText(), QStringLiteral("None"));
+  page->Baud()->setText(QStringLiteral("57600"));
+  page->SetButton()->click();
+  QCOMPARE(page->StatusLine()->text(), QStringLiteral("Status: Setting OK!"));
+  QCOMPARE(data.Notes(), (std::vector<std::string>{"baud=57600"}));
+  QCOMPARE(data.Connections(), 2);
+  QVERIFY(!page->Changed());
+  QVERIFY(m_ui->messageBoxes.empty());
+}
+
+void TestCConfigPort::rfc2217PortHeldByAnApplicationIsLeftAloneAndTheEntriesStay() {
+  AddServer("3147");
+  Rfc2217DataServer data("ack");
+  UseRfc2217DataPort(data);
+  auto dialog = Open(4);
+  CConfigPortSet* page = dialog->SetPage();
+  std::vector<uint32_t> asked;
+  page->Device().SetUseQuery([&](uint32_t com) {
+    asked.push_back(com);
+    return tarvik::device::DataPortUse::kHeld;
+  });
+  dialog->Tabs()->SetCurrentIndex(1);
+  const QString why = QStringLiteral(
+      "COM7 is in use by an application; its line settings travel with its data and cannot be "
+      "read or set from here now.");
+  QCOMPARE(page->StatusLine()->text(), why);
+  page->Baud()->setText(QStringLiteral("38400"));
+  page->DataBits()->setCurrentIndex(3);
+  page->Parity()->setCurrentIndex(1);
+  page->StopBits()->setCurrentIndex(0);
+  page->SetButton()->click();
+  QCOMPARE(m_ui->Texts(), (std::vector<std::string>{"Error: " + why.toStdString()}));
+  QCOMPARE(page->Baud()->text(), QStringLiteral("38400"));
+  QCOMPARE(page->Parity()->currentText(), QStringLiteral("Even"));
+  QCOMPARE(data.Connections(), 0);
+  QCOMPARE(m_device->Received(), std::string());
+  QCOMPARE(asked, (std::vector<uint32_t>{7, 7}));
 }
 
 QTEST_MAIN(TestCConfigPort)
