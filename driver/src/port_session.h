@@ -194,6 +194,7 @@ class PortSession : private LineSync::Gate {
   // hang-up or the next open settles it.
   uint32_t holders_ = 0;
   bool stopping_ = false;
+  bool droppingInput_ = false;  // the session's end drops the slave's input
 
   std::unique_ptr<DeviceLink> link_;
   int attempt_ = 0;        // the address being tried: 0 primary, 1 redundant
