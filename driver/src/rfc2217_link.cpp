@@ -103,7 +103,7 @@ ssize_t Rfc2217Link::Send(const char* data, size_t size, int* error) {
 
 ssize_t Rfc2217Link::Receive(char* into, size_t room, int* error) {
   if (!started_) return inner_->Receive(into, room, error);
-  char buffer[4096];
+  char buffer[16384];  // as much as the session's queue takes at once
   for (;;) {
     if (failed_ != 0) {
       *error = failed_;
