@@ -217,7 +217,9 @@ void LineSync::Fire(Event event, const SettingsResult* result, PtyEnd* pty) {
     case Next::kAskFailed: state_ = S::kAskFailed; break;
     case Next::kFailed: state_ = S::kFailed; break;
     case Next::kShown:
-      if (Differs()) {
+      // Only an answer that did not say what the device has leaves device_
+      // unset; a command port's answer is on the pty now.
+      if (!device_ && Differs()) {
         state_ = S::kSending;
         Send(true);
       } else {
