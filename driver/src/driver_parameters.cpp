@@ -92,6 +92,15 @@ DriverParameters ReadDriverParameters(const std::string& serviceName) {
     const uint32_t keepAlive = DwordOr(server, "KeepAliveTime", 120000);
     const uint32_t broken = DwordOr(server, "ConnectionBroken", 180000);
     const uint32_t connectTimeout = DwordOr(server, "ConnectTimeout", 5000);
+    // Missing or 0: raw TCP. A value this driver does not know is taken as
+    // raw too, since raw is what a server without the value gets.
+    const uint32_t protocolValue = DwordOr(server, "DataProtocol", 0);
+    if (protocolValue > 1) {
+      result.notes.push_back(std::string("Server") + std::to_string(n) + ": DataProtocol " +
+                             std::to_string(protocolValue) + " unknown, raw TCP used");
+    }
+    const MappedPort::Protocol protocol =
+        protocolValue == 1 ? MappedPort::Protocol::kRfc2217 : MappedPort::Protocol::kRaw;
     // A store the utility has never read still carries DisablePurge bits of
     // an older meaning; the utility's own reader drops them the same way.
     const bool formatMarker = result.flags & 1;
@@ -118,6 +127,7 @@ DriverParameters ReadDriverParameters(const std::string& serviceName) {
       p.keepAliveMs = keepAlive;
       p.connectionBrokenMs = broken;
       p.connectTimeoutMs = connectTimeout;
+      p.protocol = protocol;
       if (!formatMarker) p.disablePurge = false;
       auto inserted = byCom.emplace(p.comNumber, p);
       if (!inserted.second) {

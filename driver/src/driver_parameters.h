@@ -25,6 +25,10 @@ struct MappedPort {
   uint32_t keepAliveMs = 120000;      // 0: no TCP keep-alive
   uint32_t connectionBrokenMs = 180000;  // how long a lost link is tried again
   uint32_t connectTimeoutMs = 5000;   // bound of one connect attempt
+  // What the data connection carries: raw bytes, or RFC 2217 (the line
+  // settings then travel in-band and the command port is left alone).
+  enum class Protocol : uint8_t { kRaw, kRfc2217 };
+  Protocol protocol = Protocol::kRaw;
 };
 
 // The driver options word ("Flags").

@@ -50,9 +50,17 @@ struct SettingsJob {
 };
 
 struct SettingsResult {
+  // How an ok kSet was taken. The command port confirms or fails; an RFC
+  // 2217 server acknowledges, or its time to do so ran out (the bytes go
+  // on all the same), or it does not do com-port control at all.
+  enum class Ack : uint8_t { kConfirmed, kTimedOut, kNotCarried };
   uint32_t comNumber = 0;
   uint64_t ticket = 0;
   bool ok = false;
+  // ok kAsk: false when the answer cannot tell what the device has (an
+  // RFC 2217 connection has no question for it); device is then unset.
+  bool known = true;
+  Ack ack = Ack::kConfirmed;
   LineSettings device;     // ok: what the device has now
   char dataBits = 0;       // as the device reported them (0: not asked)
   char parity = 0;

@@ -18,6 +18,7 @@ enum class Next : uint8_t {
   kAskFailed,
   kFailed,
   kDecide,
+  kShown,
 };
 struct Row {
   S state;
@@ -28,7 +29,9 @@ struct Row {
 
 // Every state and event once. kShow: the device's answer goes on the pty.
 // kDecide: kSending when the pty shows other settings than the device has
-// (they are sent), else kSynced (the gate opens).
+// (they are sent), else kSynced (the gate opens). kShown: kSynced, unless
+// the answer could not say what the device has (an RFC 2217 connection) and
+// the pty shows settings: they are sent, and the bytes after them wait.
 // clang-format off
 constexpr Row kTable[] = {
   // state               event                action               next
@@ -40,7 +43,7 @@ constexpr Row kTable[] = {
 
   {S::kAsking,        E::kSessionStart, Action::kNone,       Next::kSame},  // the answer serves it too
   {S::kAsking,        E::kChanged,      Action::kHold,       Next::kAskingChanged},
-  {S::kAsking,        E::kAnswered,     Action::kShow,       Next::kSynced},
+  {S::kAsking,        E::kAnswered,     Action::kShow,       Next::kShown},
   {S::kAsking,        E::kJobFailed,    Action::kReport,     Next::kAskFailed},
   {S::kAsking,        E::kRetryPoint,   Action::kNone,       Next::kSame},
 
@@ -169,17 +172,30 @@ void LineSync::Fire(Event event, const SettingsResult* result, PtyEnd* pty) {
       break;
     case Action::kShow:
     case Action::kAdopt:
+      if (!result->known) {
+        device_.reset();
+        break;
+      }
       device_ = result->device;
       if (result->dataBits != 0) dataBits_ = result->dataBits;
       if (result->parity != 0) parity_ = result->parity;
       // When the application has just set its own, the next look sees it
       // as a change.
       if (row->action == Action::kShow && pty->ShowLine(wanted_, *device_)) wanted_ = *device_;
-      if (before == S::kSending) {
+      unacknowledged_ = false;
+      if (before != S::kSending) {
+        if (log_.InStreak()) log_.EndStreak("the command port answers again");
+      } else if (result->ack == SettingsResult::Ack::kTimedOut) {
+        unacknowledged_ = true;
+        log_.Failure(DescribeLine(*device_) +
+                     " not acknowledged by the server in time; the bytes after it went on");
+      } else if (result->ack == SettingsResult::Ack::kNotCarried) {
+        // The connection said so once; nothing more to log per change.
+        unacknowledged_ = true;
+      } else {
         log_.EndStreak("the device took " + DescribeLine(*device_));
-      } else if (log_.InStreak()) {
-        log_.EndStreak("the command port answers again");
       }
+      notCarried_ = result->ack == SettingsResult::Ack::kNotCarried;
       break;
     case Action::kReport:
       failedAt_ = clock_.NowMs() + 1;
@@ -200,6 +216,16 @@ void LineSync::Fire(Event event, const SettingsResult* result, PtyEnd* pty) {
     case Next::kSending: state_ = S::kSending; break;
     case Next::kAskFailed: state_ = S::kAskFailed; break;
     case Next::kFailed: state_ = S::kFailed; break;
+    case Next::kShown:
+      // Only an answer that did not say what the device has leaves device_
+      // unset; a command port's answer is on the pty now.
+      if (!device_ && Differs()) {
+        state_ = S::kSending;
+        Send(true);
+      } else {
+        state_ = S::kSynced;
+      }
+      break;
     case Next::kDecide:
       if (Differs()) {
         state_ = S::kSending;
@@ -223,7 +249,7 @@ const char* LineSync::StateWord() const {
     case S::kIdle: return "-";
     case S::kAsking:
     case S::kAskingChanged: return "asking";
-    case S::kSynced: return "ok";
+    case S::kSynced: return !unacknowledged_ ? "ok" : notCarried_ ? "data-only" : "unacknowledged";
     case S::kSending: return "sending";
     case S::kAskFailed: return "unknown";
     case S::kFailed: return "failed";

@@ -19,6 +19,12 @@
 // bytes and on the port's tick, so the bytes read after a change are behind
 // it and those read before it go first.
 //
+// On an RFC 2217 connection the channel carries the jobs in-band (see
+// rfc2217_channel.h): its answer to the question cannot say what the server
+// has, so whatever the pty shows is sent; a change the server does not
+// acknowledge in time lets the bytes go on and shows as unacknowledged,
+// without a retry (some servers never answer).
+//
 // The states and what each event does are the table in line_sync.cpp.
 #pragma once
 #include <cstdint>
@@ -80,7 +86,9 @@ class LineSync {
 
   State GetState() const { return state_; }
   // For the port table: "57600/1" (the pty's, "-" while it shows nothing)
-  // and "-", "asking", "sending", "ok", "failed" or "unknown".
+  // and "-", "asking", "sending", "ok", "failed", "unknown", or on an RFC
+  // 2217 connection "unacknowledged" (the server let the last change's
+  // time-out pass) and "data-only" (the server takes no settings).
   std::string LineText() const;
   const char* StateWord() const;
 
@@ -104,6 +112,10 @@ class LineSync {
   char parity_ = 0;
   uint64_t ticket_ = 0;                 // of the job under way
   uint64_t failedAt_ = 0;               // when the last job failed
+  // The last change went on without the server's acknowledgement: it did
+  // not answer in time, or (notCarried_) it takes no settings at all.
+  bool unacknowledged_ = false;
+  bool notCarried_ = false;
 };
 
 }  // namespace vonderil

@@ -70,6 +70,13 @@ class DeviceLink {
   // Bytes read, 0 when the device closed, or -1 with *error (EAGAIN: none).
   virtual ssize_t Receive(char* into, size_t room, int* error) = 0;
   virtual void Watch(bool read, bool write) = 0;
+  // For a protocol that runs on the connection (RFC 2217): called first on
+  // every readiness of the connection, so it can send bytes of its own the
+  // socket did not take before.
+  virtual void OnReady(uint32_t ready) { (void)ready; }
+  // The application dropped what it had buffered (kFlushedInput and/or
+  // kFlushedOutput): a protocol that can tells the server to do the same.
+  virtual void Purge(uint32_t flushed) { (void)flushed; }
 };
 
 class LinkMaker {

@@ -307,6 +307,7 @@ PortStatusLine PortSession::Status() const {
   s.sessions = sessions_;
   s.line = lineSync_.LineText();
   s.lineState = lineSync_.StateWord();
+  s.protocol = mapping_.protocol == MappedPort::Protocol::kRfc2217 ? "rfc2217" : "raw";
   return s;
 }
 
@@ -526,7 +527,9 @@ void PortSession::EndSession() {
   toApplication_.Clear();
   // Its own last bytes still go (this read also takes the status the flush
   // left, so it cannot pass for a later flush of the application's).
+  droppingInput_ = true;
   ReadApplication();
+  droppingInput_ = false;
   clock_.Cancel(&flushTimer_);
   pty_.Unwatch();
   holders_ = 0;
@@ -585,6 +588,11 @@ bool PortSession::TakeFromPty() {
     }
     const PtyPacket packet = pty_.Read(into, room);
     if (packet.kind == PtyPacket::Kind::kStatus) {
+      // The driver's own drop at a session's end is no flush of the
+      // application's: the server keeps what it holds for the next one.
+      if (!mapping_.disablePurge && !droppingInput_ && link_ && IsUp(state_)) {
+        link_->Purge(packet.status & (kFlushedInput | kFlushedOutput));
+      }
       if (!mapping_.disablePurge) {
         if (packet.status & kFlushedOutput) {
           toDevice_.Clear();
@@ -702,6 +710,7 @@ void PortSession::SendToDevice() {
 
 void PortSession::OnLink(uint32_t ready) {
   if (!link_) return;
+  if (IsUp(state_)) link_->OnReady(ready);
   if (IsMaking(state_)) {
     if (!(ready & (kWritable | kHangUp | kFailed))) return;
     const int error = link_->ConnectError();

@@ -42,7 +42,9 @@
 // passed since the first of them or a segment's worth has gathered; a close
 // or a stop sends them at once. Without DisablePurge an application's flush
 // of its output or input also drops what the driver holds for that
-// direction. FastOpen connects at the driver's start and keeps the
+// direction, and the connection is told (an RFC 2217 link asks the server
+// to purge the same; the driver's own drop at a session's end is not
+// passed on). FastOpen connects at the driver's start and keeps the
 // connection while nobody holds the port. IgnoreWriteError drops what the
 // application writes while the device is known to be unreachable (a failure
 // has been seen and no connection stands), instead of making it wait; the
@@ -194,6 +196,7 @@ class PortSession : private LineSync::Gate {
   // hang-up or the next open settles it.
   uint32_t holders_ = 0;
   bool stopping_ = false;
+  bool droppingInput_ = false;  // the session's end drops the slave's input
 
   std::unique_ptr<DeviceLink> link_;
   int attempt_ = 0;        // the address being tried: 0 primary, 1 redundant

@@ -13,7 +13,21 @@ RelayPort::RelayPort(EventLoop& loop, const MappedPort& mapping, const DriverOpt
       pty_(loop, std::move(pty.master), [this](uint32_t ready) { session_.OnMaster(ready); }),
       links_(loop, LinkOptions{mapping.keepAliveMs, mapping.connectionBrokenMs},
              [this](uint32_t ready) { session_.OnLink(ready); }),
-      session_(mapping, options, loop, pty_, links_, settings, std::move(log), std::move(hooks)) {}
+      inBand_(mapping.protocol == MappedPort::Protocol::kRfc2217
+                  ? std::make_unique<Rfc2217Channel>(
+                        mapping.comNumber, loop, log,
+                        [this](const SettingsResult& r) { session_.OnSettingsDone(r); })
+                  : nullptr),
+      rfc2217Links_(inBand_ ? std::make_unique<Rfc2217LinkMaker>(links_, loop, *inBand_) : nullptr),
+      session_(mapping, options, loop, pty_,
+               rfc2217Links_ ? static_cast<LinkMaker&>(*rfc2217Links_) : links_,
+               inBand_ ? inBand_.get() : settings, std::move(log), std::move(hooks)) {}
+
+PortStatusLine RelayPort::Status() const {
+  PortStatusLine s = session_.Status();
+  if (inBand_) inBand_->FillStatus(&s);
+  return s;
+}
 
 RelayPort::~RelayPort() { Close(); }
 

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "driver_parameters.h"
@@ -14,6 +15,8 @@
 #include "port_log.h"
 #include "port_session.h"
 #include "pty_pair.h"
+#include "rfc2217_channel.h"
+#include "rfc2217_link.h"
 #include "tcp_connect.h"
 #include "virtual_port.h"
 #include "tarvik/port_status.h"
@@ -38,7 +41,7 @@ class RelayPort : public VirtualPort {
 
   const std::string& SlavePath() const { return slavePath_; }
   PortSession& Session() { return session_; }
-  PortStatusLine Status() const { return session_.Status(); }
+  PortStatusLine Status() const;
 
  private:
   uint32_t comNumber_;
@@ -46,6 +49,10 @@ class RelayPort : public VirtualPort {
   std::string linkPath_;
   PtyMaster pty_;
   TcpLinkMaker links_;
+  // A server whose data connection speaks RFC 2217: the settings travel on
+  // it, and its connections run through the RFC 2217 link.
+  std::unique_ptr<Rfc2217Channel> inBand_;
+  std::unique_ptr<Rfc2217LinkMaker> rfc2217Links_;
   PortSession session_;
 };
 

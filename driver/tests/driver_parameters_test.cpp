@@ -111,6 +111,33 @@ TEST_F(DriverParametersTest, SkipsBrokenServersAndTakenComNumbers) {
   EXPECT_EQ(p.notes.size(), 3u);  // Server2, PortNo cut, COM5 taken
 }
 
+// Every port of a server speaks what its server's DataProtocol says;
+// missing, 0 or a value this driver does not know is raw TCP.
+TEST_F(DriverParametersTest, EachServersDataProtocolReachesEveryOneOfItsPorts) {
+  Counts(4, 0);
+  struct Case {
+    int value;  // -1: not written
+    MappedPort::Protocol protocol;
+  };
+  const Case cases[] = {{-1, MappedPort::Protocol::kRaw},
+                        {0, MappedPort::Protocol::kRaw},
+                        {1, MappedPort::Protocol::kRfc2217},
+                        {7, MappedPort::Protocol::kRaw}};
+  for (int n = 1; n <= 4; ++n) {
+    RegKey s = Server(n, "Q410X2", Ip(10, 0, 0, n), 2);
+    if (cases[n - 1].value >= 0) s.SetDword("DataProtocol", static_cast<uint32_t>(cases[n - 1].value));
+    s.SetDword("ComNo1", (10u * n) | 1 << 13);
+    s.SetDword("ComNo2", (10u * n + 1) | 2 << 13);
+  }
+  DriverParameters p = ReadDriverParameters("Vonderil");
+  ASSERT_EQ(p.ports.size(), 8u);
+  for (const MappedPort& port : p.ports) {
+    EXPECT_EQ(port.protocol, cases[port.server - 1].protocol) << "COM" << port.comNumber;
+  }
+  ASSERT_EQ(p.notes.size(), 1u);
+  EXPECT_EQ(p.notes[0], "Server4: DataProtocol 7 unknown, raw TCP used");
+}
+
 TEST_F(DriverParametersTest, TooManyServersReadsAsNone) {
   Counts(5000, 0);
   Server(1, "A", Ip(1, 1, 1, 1), 1).SetDword("ComNo1", 5 | 1 << 13);

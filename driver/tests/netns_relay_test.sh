@@ -50,7 +50,7 @@ printf again >&3
 [ "$(read_port 5)" = again ] || fail "no echo after the dropped link"
 
 # The driver rewrites its port table a moment after a change.
-want='^COM5 +10\.77\.0\.1:10001 +- +connected +primary +open +15 +15$'
+want='^COM5 +10\.77\.0\.1:10001 +- +connected +primary +open +15 +15 +raw +-$'
 for _ in $(seq 50); do
   out=$("$bin/tarvikctl" ports)
   echo "$out" | grep -Eq "$want" && break

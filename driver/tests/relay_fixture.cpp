@@ -64,6 +64,7 @@ void RelayFixture::Configure(const std::vector<TestServer>& servers, uint32_t fl
     server.SetDword("TcpPortCmd", s.tcpPortCmd);
     server.SetDword("ConnectionBroken", s.connectionBrokenMs);
     server.SetDword("ConnectTimeout", s.connectTimeoutMs);
+    if (s.dataProtocol != 0) server.SetDword("DataProtocol", s.dataProtocol);
     uint32_t portCount = 0;
     for (const TestMapping& p : s.ports) portCount = std::max(portCount, p.devicePort);
     server.SetDword("PortNo", portCount);

@@ -35,6 +35,7 @@ struct TestServer {
   uint32_t tcpPortCmd = 10000;
   uint32_t connectionBrokenMs = 180000;
   uint32_t connectTimeoutMs = 2000;
+  uint32_t dataProtocol = 0;  // "DataProtocol": 0 raw (written only when not 0), 1 RFC 2217
   std::vector<TestMapping> ports{TestMapping{}};
 };
 

@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& p : file.ports) {
       vonderil::PortStatusLine again;
       if (!vonderil::ParsePortStatusLine(vonderil::FormatPortStatusLine(p), &again) ||
-          again.comNumber != p.comNumber || again.toDevice != p.toDevice) {
+          again.comNumber != p.comNumber || again.toDevice != p.toDevice ||
+          again.protocol != p.protocol || again.serverBaud != p.serverBaud ||
+          again.lineBits != p.lineBits || again.modemBits != p.modemBits) {
         __builtin_trap();
       }
     }

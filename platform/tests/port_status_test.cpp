@@ -38,7 +38,15 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"CountAtMaximum", "COM5 idle 1.2.3.4:1 - - free 18446744073709551615 0", true},
         LineCase{"NegativeCount", "COM5 idle 1.2.3.4:1 - - free -1 0", false},
         LineCase{"FieldMissing", "COM5 idle 1.2.3.4:1 - - free 0", false},
-        LineCase{"FieldTooMany", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - x", false}),
+        LineCase{"FieldTooMany", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - raw - - - x", false},
+        LineCase{"Rfc2217", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 57600/1 ok rfc2217 57600 0x60 0xb0", true},
+        LineCase{"Rfc2217NothingReported", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 - data-only rfc2217 - - -", true},
+        LineCase{"Unacknowledged", "COM5 connected 1.2.3.4:1 - primary held 1 2 3 9600/1 unacknowledged rfc2217 - - -", true},
+        LineCase{"UnknownProtocol", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - telnet - - -", false},
+        LineCase{"ServerBaudZero", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - rfc2217 0 - -", false},
+        LineCase{"BitsNotHex", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - rfc2217 - 0xg0 -", false},
+        LineCase{"BitsTooLong", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - rfc2217 - - 0x100", false},
+        LineCase{"Rfc2217FieldMissing", "COM5 idle 1.2.3.4:1 - - free 0 0 0 - - rfc2217 - -", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
@@ -57,6 +65,10 @@ TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
   PortStatusLine b = a;
   b.comNumber = 6;
   b.held = false;
+  b.protocol = "rfc2217";
+  b.serverBaud = 115200;
+  b.lineBits = 0x60;
+  b.modemBits = 0;
   const std::string text = "Vonderil 1234 stopping\n" + FormatPortStatusLine(a) + "\n" +
                            "a line of something else\n" + FormatPortStatusLine(b) + "\n";
   PortStatusFile file;
@@ -68,6 +80,12 @@ TEST(PortStatusFileTest, FormatsWhatItParsesAndListsTheHeldPorts) {
   EXPECT_EQ(file.ports[0].sessions, 4u);
   EXPECT_EQ(file.ports[0].line, "57600/2");
   EXPECT_EQ(file.ports[0].lineState, "failed");
+  EXPECT_EQ(file.ports[0].protocol, "raw");
+  EXPECT_EQ(file.ports[0].lineBits, -1);
+  EXPECT_EQ(file.ports[1].protocol, "rfc2217");
+  EXPECT_EQ(file.ports[1].serverBaud, 115200u);
+  EXPECT_EQ(file.ports[1].lineBits, 0x60);
+  EXPECT_EQ(file.ports[1].modemBits, 0);
   EXPECT_EQ(HeldComNumbers(file), std::vector<uint32_t>{5});
   EXPECT_FALSE(ParsePortStatusText("Vonderil 0 running\n", &file));
   EXPECT_FALSE(ParsePortStatusText("Other 12 running\n", &file));

@@ -9,7 +9,7 @@
 //
 //   Vonderil <pid> <running|stopping>
 //   COM<n> <state> <address:port> <address2:port|-> <in use> <held|free> <to device> <from device>
-//          <sessions> <line> <line state>
+//          <sessions> <line> <line state> <protocol> <server baud> <line bits> <modem bits>
 //
 //   state       idle, connecting, connected, reconnecting, broken, or closing
 //               (nobody holds it; the last bytes go out or the close delay runs)
@@ -27,9 +27,18 @@
 //               (the device has them), failed (the device did not confirm
 //               them: its command port refused or did not answer; sent again
 //               at the next write), unknown (the device did not say what it
-//               has; asked again at the next write), or "-"
+//               has; asked again at the next write), or "-"; on an RFC 2217
+//               connection also unacknowledged (the server did not answer
+//               the last change in time; the bytes went on) and data-only
+//               (the server refused com-port control: settings go nowhere)
+//   protocol    what the data connection carries: raw or rfc2217
+//   server baud the baud rate the RFC 2217 server last acknowledged or
+//               reported on this connection (decimal), "-" when none
+//   line bits   the server's last NOTIFY-LINESTATE and NOTIFY-MODEMSTATE,
+//   modem bits  "0x" and two hex digits, "-" when none came
 //
-// A line without the last three fields (an older driver's) reads as 0, "-", "-".
+// A line without the last seven fields (an older driver's) reads as 0, "-",
+// "-", "raw", 0, "-", "-"; one without the last four as "raw", 0, "-", "-".
 //
 // A stop of the driver waits while ports are held; HeldComNumbers lists
 // them for a message such as "COM5, COM7 are still open". The pid lets a
@@ -60,7 +69,11 @@ struct PortStatusLine {
   uint64_t fromDevice = 0;
   uint64_t sessions = 0;
   std::string line = "-";       // "57600/1" or "-"
-  std::string lineState = "-";  // asking, sending, ok, failed, unknown or "-"
+  std::string lineState = "-";  // asking, sending, ok, failed, unknown, unacknowledged, data-only or "-"
+  std::string protocol = "raw";  // raw or rfc2217
+  uint32_t serverBaud = 0;       // 0: none reported
+  int lineBits = -1;             // NOTIFY-LINESTATE, -1: none
+  int modemBits = -1;            // NOTIFY-MODEMSTATE, -1: none
 };
 
 struct PortStatusFile {
@@ -71,11 +84,21 @@ struct PortStatusFile {
 
 inline const char* PortStatusFileName() { return "Vonderil.ports"; }
 
+namespace status_detail {
+inline std::string Bits(int bits) {
+  if (bits < 0 || bits > 0xFF) return "-";
+  const char digits[] = "0123456789abcdef";
+  return std::string("0x") + digits[bits >> 4] + digits[bits & 0xF];
+}
+}  // namespace status_detail
+
 inline std::string FormatPortStatusLine(const PortStatusLine& p) {
   return "COM" + std::to_string(p.comNumber) + " " + p.state + " " + p.address + " " +
          p.address2 + " " + p.inUse + " " + (p.held ? "held" : "free") + " " +
          std::to_string(p.toDevice) + " " + std::to_string(p.fromDevice) + " " +
-         std::to_string(p.sessions) + " " + p.line + " " + p.lineState;
+         std::to_string(p.sessions) + " " + p.line + " " + p.lineState + " " + p.protocol + " " +
+         (p.serverBaud ? std::to_string(p.serverBaud) : "-") + " " +
+         status_detail::Bits(p.lineBits) + " " + status_detail::Bits(p.modemBits);
 }
 
 namespace status_detail {
@@ -106,18 +129,48 @@ inline bool LineText(const std::string& text) {
          Number(text.substr(0, slash), 0xFFFFFFFF, &baud) && baud > 0 &&
          (text[slash + 1] == '1' || text[slash + 1] == '2');
 }
+// "0x5a" or "-" (-1)
+inline bool BitsText(const std::string& text, int* out) {
+  if (text == "-") {
+    *out = -1;
+    return true;
+  }
+  if (text.size() != 4 || text[0] != '0' || text[1] != 'x') return false;
+  int v = 0;
+  for (size_t i = 2; i < 4; ++i) {
+    const char c = text[i];
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (digit < 0) return false;
+    v = v * 16 + digit;
+  }
+  *out = v;
+  return true;
+}
 }  // namespace status_detail
 
 // False for a line that is not a port record.
 inline bool ParsePortStatusLine(const std::string& line, PortStatusLine* out) {
   std::istringstream in(line);
-  std::string com, held, to, from, sessions, rest;
+  std::string com, held, to, from, sessions, baud, lineBits, modemBits, rest;
   PortStatusLine p;
   if (!(in >> com >> p.state >> p.address >> p.address2 >> p.inUse >> held >> to >> from)) {
     return false;
   }
   if (in >> sessions) {
-    if (!(in >> p.line >> p.lineState) || (in >> rest)) return false;
+    if (!(in >> p.line >> p.lineState)) return false;
+    if (in >> p.protocol) {
+      if (!(in >> baud >> lineBits >> modemBits) || (in >> rest)) return false;
+    }
+  }
+  uint64_t serverBaud = 0;
+  if (!baud.empty() && baud != "-" &&
+      (!status_detail::Number(baud, 0xFFFFFFFF, &serverBaud) || serverBaud == 0)) {
+    return false;
+  }
+  p.serverBaud = static_cast<uint32_t>(serverBaud);
+  if ((!lineBits.empty() && !status_detail::BitsText(lineBits, &p.lineBits)) ||
+      (!modemBits.empty() && !status_detail::BitsText(modemBits, &p.modemBits))) {
+    return false;
   }
   uint64_t n = 0;
   if (com.compare(0, 3, "COM") != 0 || !status_detail::Number(com.substr(3), 4095, &n) || n == 0)
@@ -131,7 +184,9 @@ inline bool ParsePortStatusLine(const std::string& line, PortStatusLine* out) {
       !status_detail::Number(from, UINT64_MAX, &p.fromDevice) ||
       (!sessions.empty() && !status_detail::Number(sessions, UINT64_MAX, &p.sessions)) ||
       !status_detail::LineText(p.line) ||
-      !status_detail::OneOf(p.lineState, {"asking", "sending", "ok", "failed", "unknown", "-"})) {
+      !status_detail::OneOf(p.lineState, {"asking", "sending", "ok", "failed", "unknown",
+                                          "unacknowledged", "data-only", "-"}) ||
+      !status_detail::OneOf(p.protocol, {"raw", "rfc2217"})) {
     return false;
   }
   p.held = held == "held";
