@@ -43,8 +43,8 @@ int Ports(const Args& args) {
   for (const auto& p : file.ports) {
     if (p.lineBits < 0 && p.modemBits < 0) continue;
     std::printf("COM%u: the server reports line state %s, modem state %s.\n", p.comNumber,
-                p.lineBits < 0 ? "-" : vonderil::status_detail::Bits(p.lineBits).c_str(),
-                p.modemBits < 0 ? "-" : vonderil::status_detail::Bits(p.modemBits).c_str());
+                p.lineBits < 0 ? "not reported" : vonderil::status_detail::Bits(p.lineBits).c_str(),
+                p.modemBits < 0 ? "not reported" : vonderil::status_detail::Bits(p.modemBits).c_str());
   }
   // Settings the application set that the device has not confirmed: its
   // bytes went out all the same, at whatever the device had.
