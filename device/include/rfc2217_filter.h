@@ -165,6 +165,10 @@ class Rfc2217Filter {
   // RTS and their queries).
   RequestResult SetControl(uint8_t value, Rfc2217Output* out);
   RequestResult Purge(PurgeTarget what, Rfc2217Output* out);
+  // The value-0 form of SET-BAUDRATE, SET-DATASIZE, SET-PARITY or
+  // SET-STOPSIZE, which asks the server for what it has now; its answer is a
+  // kAcknowledged with requested 0. kInvalid for any other command.
+  RequestResult Query(ComPortCommand command, Rfc2217Output* out);
 
   OptionState ComPort() const { return Summary(us_[kComPortSlot]); }
   // Whether the server takes (kOn) and sends (kOn) the data unchanged.
@@ -202,6 +206,7 @@ class Rfc2217Filter {
   void Subnegotiation(Rfc2217Output* out);
   void Answer(ComPortCommand command, uint32_t value, Rfc2217Output* out);
   RequestResult Ask(ComPortCommand command, uint32_t value, Rfc2217Output* out);
+  RequestResult Issue(ComPortCommand command, uint32_t value, Rfc2217Output* out);
   void SendRequest(const Request& r, Rfc2217Output* out);
   void SendData(const uint8_t* data, size_t size, Rfc2217Output* out) const;
   void ReleaseHeld(Rfc2217Output* out);

@@ -111,9 +111,7 @@ class Rfc2217Session {
   Rfc2217Output out_;
   uint32_t answerStart_ = 0;  // tick of the start of the current wait
   uint64_t answerWaited_ = 0;
-  SerialLine answered_;       // values answered to requests
-  SerialLine reported_;       // values answered to queries (notices)
-  uint8_t reportedMask_ = 0;  // which of the four queries were answered
+  SerialLine answered_;  // values the server answered to requests and queries
 };
 
 // "57600 8N1", with "1.5" for one and a half stop bits and "?" for what is

@@ -330,6 +330,10 @@ void Rfc2217Filter::ForgetPendingRequests() { pending_.clear(); }
 
 RequestResult Rfc2217Filter::Ask(ComPortCommand command, uint32_t value, Rfc2217Output* out) {
   if (!Valid(command, value)) return RequestResult::kInvalid;
+  return Issue(command, value, out);
+}
+
+RequestResult Rfc2217Filter::Issue(ComPortCommand command, uint32_t value, Rfc2217Output* out) {
   switch (us_[kComPortSlot]) {
     case Q::kYes:
       SendRequest({command, value}, out);
@@ -425,6 +429,18 @@ RequestResult Rfc2217Filter::SetControl(uint8_t value, Rfc2217Output* out) {
 
 RequestResult Rfc2217Filter::Purge(PurgeTarget what, Rfc2217Output* out) {
   return Ask(ComPortCommand::kPurgeData, static_cast<uint32_t>(what), out);
+}
+
+RequestResult Rfc2217Filter::Query(ComPortCommand command, Rfc2217Output* out) {
+  switch (command) {
+    case ComPortCommand::kSetBaudRate:
+    case ComPortCommand::kSetDataSize:
+    case ComPortCommand::kSetParity:
+    case ComPortCommand::kSetStopSize:
+      return Issue(command, 0, out);
+    default:
+      return RequestResult::kInvalid;
+  }
 }
 
 }  // namespace tarvik::device

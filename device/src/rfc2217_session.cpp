@@ -14,28 +14,6 @@ namespace {
 constexpr uint32_t kSliceMs = 20;
 constexpr size_t kReceiveSize = 1024;
 
-// The value-0 forms of the four line requests: the server answers each with
-// its current value. The filter refuses value 0 as a setting, so the session
-// writes these itself, once the option is on and nothing waits in the filter.
-std::string LineQueries() {
-  using namespace telnet;
-  std::string q;
-  const struct {
-    ComPortCommand command;
-    size_t valueBytes;
-  } kQueries[] = {{ComPortCommand::kSetBaudRate, 4},
-                  {ComPortCommand::kSetDataSize, 1},
-                  {ComPortCommand::kSetParity, 1},
-                  {ComPortCommand::kSetStopSize, 1}};
-  for (const auto& row : kQueries) {
-    q += {static_cast<char>(kIac), static_cast<char>(kSb), static_cast<char>(kComPortOption),
-          static_cast<char>(row.command)};
-    q.append(row.valueBytes, '\0');
-    q += {static_cast<char>(kIac), static_cast<char>(kSe)};
-  }
-  return q;
-}
-
 // Keeps an answered value in its field of line; false for a command that is
 // not one of the four line settings.
 bool Keep(ComPortCommand command, uint32_t value, SerialLine* line) {
@@ -56,8 +34,6 @@ bool Keep(ComPortCommand command, uint32_t value, SerialLine* line) {
       return false;
   }
 }
-
-constexpr uint8_t kAllReported = 0x0F;  // one bit per line command, 1 << (command - 1)
 
 }  // namespace
 
@@ -93,8 +69,6 @@ bool Rfc2217Session::Flush() {
 void Rfc2217Session::TakeEvents() {
   for (const Rfc2217Event& e : out_.events) {
     if (e.kind == Rfc2217Event::Kind::kAcknowledged) Keep(e.command, e.value, &answered_);
-    if (e.kind == Rfc2217Event::Kind::kNotice && Keep(e.command, e.value, &reported_))
-      reportedMask_ |= static_cast<uint8_t>(1u << (static_cast<uint8_t>(e.command) - 1));
   }
   out_.events.clear();
   // Nothing reads the serial line's data here; what the device sends meanwhile is dropped.
@@ -127,8 +101,6 @@ Rfc2217Result Rfc2217Session::Pump(Done done) {
 Rfc2217Result Rfc2217Session::Connect() {
   Close();
   answered_ = SerialLine{};
-  reported_ = SerialLine{};
-  reportedMask_ = 0;
   // As on the command port: 0.0.0.0 is what a bad address text becomes and
   // Linux connects it to this host; 255.255.255.255 is no device.
   if (address_ == 0 || address_ == 0xFFFFFFFFu) {
@@ -193,18 +165,20 @@ Rfc2217Result Rfc2217Session::Query(SerialLine* line) {
     return Rfc2217Result::kNotConnected;
   }
   status_ = "Asking for the line settings...";
-  reported_ = SerialLine{};
-  reportedMask_ = 0;
+  answered_ = SerialLine{};
   StartWait();
-  out_.network += LineQueries();
+  for (ComPortCommand command : {ComPortCommand::kSetBaudRate, ComPortCommand::kSetDataSize,
+                                 ComPortCommand::kSetParity, ComPortCommand::kSetStopSize}) {
+    filter_->Query(command, &out_);  // the option is on: each is sent
+  }
   if (!Flush()) {
     status_ = "The server closed the connection.";
     return Finish(Rfc2217Result::kClosed);
   }
-  const Rfc2217Result r = Pump([this] { return reportedMask_ == kAllReported; });
-  *line = reported_;
+  const Rfc2217Result r = Pump([this] { return filter_->PendingRequests() == 0; });
+  *line = answered_;
   if (r == Rfc2217Result::kOk) {
-    status_ = "The server reported " + SerialLineText(reported_) + ".";
+    status_ = "The server reported " + SerialLineText(answered_) + ".";
     return r;
   }
   status_ = r == Rfc2217Result::kClosed ? "The server closed the connection."

@@ -285,7 +285,17 @@ INSTANTIATE_TEST_SUITE_P(
                    Sb({5, 3})},
         RequestRow{"PurgeBoth",
                    [](Rfc2217Filter* f, Rfc2217Output* o) { return f->Purge(PurgeTarget::kBoth, o); },
-                   Sb({12, 3})}),
+                   Sb({12, 3})},
+        RequestRow{"QueryBaudRate",
+                   [](Rfc2217Filter* f, Rfc2217Output* o) {
+                     return f->Query(ComPortCommand::kSetBaudRate, o);
+                   },
+                   Sb({1, 0, 0, 0, 0})},
+        RequestRow{"QueryParity",
+                   [](Rfc2217Filter* f, Rfc2217Output* o) {
+                     return f->Query(ComPortCommand::kSetParity, o);
+                   },
+                   Sb({3, 0})}),
     [](const ::testing::TestParamInfo<RequestRow>& info) { return std::string(info.param.name); });
 
 TEST(Rfc2217Filter, ValuesThatMeanQueriesOrNothingAreNotSent) {
@@ -334,6 +344,22 @@ TEST(Rfc2217Filter, AnswersAreMatchedToTheOldestRequestOfTheirCommand) {
   link.Net(Sb({101, 0x00, 0x00, 0x25, 0x80}));
   ASSERT_EQ(Kinds(link.out), (std::vector<Kind>{Kind::kNotice}));
   EXPECT_EQ(link.out.events[0].value, 9600u);
+}
+
+TEST(Rfc2217Filter, AQueryIsAnsweredWithWhatTheServerHasAndOnlyLineSettingsCanBeAsked) {
+  Link link;
+  link.Accept();
+  EXPECT_EQ(link.filter.Query(ComPortCommand::kPurgeData, &link.out), RequestResult::kInvalid);
+  EXPECT_EQ(link.filter.Query(ComPortCommand::kSetControl, &link.out), RequestResult::kInvalid);
+  EXPECT_TRUE(link.out.network.empty());
+  ASSERT_EQ(link.filter.Query(ComPortCommand::kSetDataSize, &link.out), RequestResult::kSent);
+  link.out.Clear();
+  link.Net(Sb({102, 7}));
+  ASSERT_EQ(Kinds(link.out), (std::vector<Kind>{Kind::kAcknowledged}));
+  EXPECT_EQ(link.out.events[0].requested, 0u);
+  EXPECT_EQ(link.out.events[0].value, 7u);
+  EXPECT_EQ(link.filter.PendingRequests(), 0u);
+  EXPECT_EQ(link.filter.Reported().dataSize, 7u);
 }
 
 TEST(Rfc2217Filter, AfterAForgottenWaitALateAnswerIsANotice) {

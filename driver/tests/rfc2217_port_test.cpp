@@ -186,11 +186,15 @@ TEST_P(ChangeTest, BytesAfterTheChange) {
   }
   if (c.waitMs) clock_.Advance(c.waitMs);
   if (!c.answers.empty()) ServerSends(c.answers);
-  if (c.heldBeforeAnswer) EXPECT_EQ(Sent(), "after");
+  if (c.heldBeforeAnswer) {
+    EXPECT_EQ(Sent(), "after");
+  }
   EXPECT_EQ(Status().lineState, c.lineState);
   EXPECT_EQ(Status().line, "57600/1");
   EXPECT_EQ(Status().serverBaud, c.serverBaud);
-  if (*c.logged) EXPECT_EQ(LogLines(c.logged), 1u);
+  if (*c.logged) {
+    EXPECT_EQ(LogLines(c.logged), 1u);
+  }
   // Nothing more goes for the same settings.
   Write("more");
   EXPECT_EQ(Sent(), "more");
