@@ -124,24 +124,31 @@ void Ser2netPeer::Stop(pid_t* pid) {
   *pid = -1;
 }
 
-Ser2netPeer::Started Ser2netPeer::Start(std::string* why) {
+bool Ser2netPeer::Start(std::string* why) {
   for (const char* program : {"socat", "ser2net"}) {
     if (FindProgram(program).empty()) {
       *why = std::string(program) + " is not installed (tools/setup/packages.txt)";
-      return Started::kMissing;
+      return false;
     }
   }
   const char* tmp = std::getenv("TMPDIR");
   std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvik-ser2net-XXXXXX";
   if (!mkdtemp(pattern.data())) {
     *why = "cannot make a folder: " + std::string(std::strerror(errno));
-    return Started::kFailed;
+    return false;
   }
   dir_ = pattern;
   line_ = dir_ + "/line";
   device_ = dir_ + "/device";
-  if (!StartSocat(why) || !StartSer2net(why)) return Started::kFailed;
-  return Started::kYes;
+  return StartSocat(why) && StartSer2net(why);
+}
+
+bool Ser2netPeer::ReadLine(termios* out) const {
+  const int fd = open(line_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = tcgetattr(fd, out) == 0;
+  close(fd);
+  return ok;
 }
 
 bool Ser2netPeer::StartSocat(std::string* why) {
